@@ -1,0 +1,60 @@
+# Test harness: GoogleTest natively (Debian's googletest), and the same sources built with
+# the MinGW toolchain, whose test programs CTest runs under wine64 in a throwaway prefix
+# inside the build tree. The 32-bit Windows build compiles its tests but cannot run them.
+
+set(VELTRANE_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+set(VELTRANE_WINE_ENV "WINEPREFIX=${VELTRANE_WINE_PREFIX};WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=")
+
+macro(veltrane_setup_gtest)
+  if(VELTRANE_WINDOWS)
+    if(NOT TARGET gtest)
+      set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+      set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+      add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+    endif()
+    set(VELTRANE_GTEST_LIBS gmock gtest_main)
+  else()
+    find_package(GTest REQUIRED)
+    include(GoogleTest)
+    set(VELTRANE_GTEST_LIBS GTest::gmock GTest::gtest_main)
+  endif()
+  if(VELTRANE_WINDOWS AND VELTRANE_RUN_UNDER_WINE AND NOT TEST wine_prefix_setup)
+    # One prefix per build tree, created once before the first Windows test runs.
+    add_test(NAME wine_prefix_setup
+             COMMAND sh -c "wineboot -i >/dev/null 2>&1; wineserver -w")
+    set_tests_properties(wine_prefix_setup PROPERTIES
+      ENVIRONMENT "${VELTRANE_WINE_ENV}" FIXTURES_SETUP wineprefix TIMEOUT 300)
+    add_test(NAME wine_prefix_stop COMMAND sh -c "wineserver -k || true")
+    set_tests_properties(wine_prefix_stop PROPERTIES
+      ENVIRONMENT "${VELTRANE_WINE_ENV}" FIXTURES_CLEANUP wineprefix)
+  endif()
+endmacro()
+
+# veltrane_add_gtest(NAME SOURCES files... LIBS libs... [NATIVE_ONLY] [WORKING_DIRECTORY dir])
+function(veltrane_add_gtest name)
+  cmake_parse_arguments(ARG "NATIVE_ONLY" "WORKING_DIRECTORY;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  if(ARG_NATIVE_ONLY AND VELTRANE_WINDOWS)
+    return()
+  endif()
+  veltrane_setup_gtest()
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} ${VELTRANE_GTEST_LIBS})
+  veltrane_warnings(${name})
+  # GoogleTest's macros trip some of our stricter warnings.
+  target_compile_options(${name} PRIVATE -Wno-conversion -Wno-pedantic)
+  if(NOT ARG_WORKING_DIRECTORY)
+    set(ARG_WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+  endif()
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 300)
+  endif()
+  if(NOT VELTRANE_WINDOWS)
+    gtest_discover_tests(${name} WORKING_DIRECTORY ${ARG_WORKING_DIRECTORY}
+                         PROPERTIES TIMEOUT ${ARG_TIMEOUT} DISCOVERY_TIMEOUT 60)
+  elseif(VELTRANE_RUN_UNDER_WINE)
+    add_test(NAME wine.${name} COMMAND wine $<TARGET_FILE:${name}> --gtest_brief=1
+             WORKING_DIRECTORY ${ARG_WORKING_DIRECTORY})
+    set_tests_properties(wine.${name} PROPERTIES
+      ENVIRONMENT "${VELTRANE_WINE_ENV}" FIXTURES_REQUIRED wineprefix TIMEOUT ${ARG_TIMEOUT})
+  endif()
+endfunction()
