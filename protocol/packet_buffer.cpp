@@ -1,0 +1,24 @@
+#include "protocol/packet_buffer.h"
+
+#include <algorithm>
+
+PacketBuffer::PacketBuffer(uint32_t size)
+    : chunkSize(size),
+      totalLength(size),
+      // Value-initialised: zero-filled, as every command expects of fresh buffers.
+      frameBuffer(new uint8_t[kCapacity]()),
+      receiveBuffer(new uint8_t[kCapacity]()) {
+    AllocatePayload(size);
+    std::fill_n(payload.get(), size, uint8_t{0});
+}
+
+void PacketBuffer::SetPayloadLength(uint32_t length) {
+    totalLength = length;
+    chunkCount = chunkSize == 0 ? 0 : length / chunkSize + (length % chunkSize != 0 ? 1 : 0);
+}
+
+void PacketBuffer::AllocatePayload(uint32_t bytes) {
+    // Not cleared: the caller fills it at once (an image load reads 100 MB straight into it).
+    payload.reset(bytes ? new uint8_t[bytes] : nullptr);
+    payloadCapacity = bytes;
+}
