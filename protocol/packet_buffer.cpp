@@ -22,3 +22,15 @@ void PacketBuffer::AllocatePayload(uint32_t bytes) {
     payload.reset(bytes ? new uint8_t[bytes] : nullptr);
     payloadCapacity = bytes;
 }
+
+void PacketBuffer::ClearTransferBuffers() { ClearReceiveBuffer(); }
+
+void PacketBuffer::ClearReceiveBuffer() {
+    std::fill_n(receiveBuffer.get(), receiveDirty, uint8_t{0});
+    receiveDirty = 0;
+}
+
+void PacketBuffer::NoteReceived(int readStatus, uint32_t received) {
+    uint32_t reach = readStatus == 0 ? std::min(received, capacity) : capacity;
+    receiveDirty = std::max(receiveDirty, reach);
+}

@@ -32,6 +32,17 @@ struct PacketBuffer {
     // Unframes the `received` bytes of receiveBuffer in place: the reply's content starts at 0.
     void UnframeResponse(uint32_t received);
 
+    // Clears the two transfer buffers before a frame is built. Only what a reader can
+    // observe is cleared: a frame is only ever read up to framedLength, and receiveBuffer
+    // is zeroed up to the furthest byte that a read may have written since it was last
+    // clear, which leaves it exactly as clearing all of it would.
+    void ClearTransferBuffers();
+    // Clears receiveBuffer before a read (same rule).
+    void ClearReceiveBuffer();
+    // Records what a read may have written: `received` bytes after a successful read, and
+    // anything up to the capacity after a failed one.
+    void NoteReceived(int readStatus, uint32_t received);
+
     uint32_t chunkSize;
     uint32_t chunkCount = 1;
     uint32_t totalLength;
@@ -41,5 +52,6 @@ struct PacketBuffer {
     uint32_t payloadCapacity = 0;
     std::unique_ptr<uint8_t[]> frameBuffer;
     std::unique_ptr<uint8_t[]> receiveBuffer;
+    uint32_t receiveDirty = 0;  // receiveBuffer beyond this many bytes is known to be zero
     ImageLoad imageLoad = ImageLoad::kNotFromPackage;
 };
