@@ -1,0 +1,49 @@
+# Veltrane: one CMake tree, three builds (native Linux, Windows x86_64 run under wine64,
+# Windows i686 for XP, built and import-checked). `make test` and `make demo` do all the
+# set-up a fresh Debian machine needs.
+
+PRESETS := linux windows-x64 windows-x86
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+
+# Every Debian package the build, the tests, the benchmarks and the demo need.
+DEB_PACKAGES := \
+	build-essential cmake ninja-build git python3 \
+	googletest libgtest-dev libgmock-dev libbenchmark-dev \
+	mingw-w64 binutils-mingw-w64 wine64 \
+	xvfb imagemagick xdotool fonts-liberation \
+	gcc-arm-none-eabi binutils-arm-none-eabi llvm python3-pefile \
+	clang libclang-rt-14-dev
+
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+.PHONY: all deps build test demo clean $(addprefix build-,$(PRESETS)) $(addprefix test-,$(PRESETS))
+
+all: build
+
+# Installs what is missing; runs `apt-get update` only when something is.
+deps:
+	@missing=$$(for p in $(DEB_PACKAGES); do \
+	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
+	    echo "Installing: $$missing"; \
+	    $(SUDO) apt-get update -qq && \
+	    DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
+	else echo "All build and test packages are installed."; fi
+
+build: deps $(addprefix build-,$(PRESETS))
+
+build-%:
+	cmake --preset $* >/dev/null
+	cmake --build --preset $* -j $(JOBS)
+
+test: build $(addprefix test-,$(PRESETS))
+	@echo "All test suites passed (linux, windows-x64 under wine64, windows-x86 checks)."
+
+test-%: build-%
+	ctest --preset $* -j $(JOBS)
+
+demo: build
+	@./tools/demo.sh
+
+clean:
+	rm -rf build demo-out
