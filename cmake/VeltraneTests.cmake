@@ -26,9 +26,11 @@ macro(veltrane_setup_gtest)
   get_property(prefix_registered GLOBAL PROPERTY VELTRANE_WINE_PREFIX_REGISTERED)
   if(VELTRANE_WINDOWS AND VELTRANE_RUN_UNDER_WINE AND NOT prefix_registered)
     set_property(GLOBAL PROPERTY VELTRANE_WINE_PREFIX_REGISTERED ON)
-    # One prefix per build tree, created once before the first Windows test runs.
+    # One prefix per build tree, created once before the first Windows test runs. Its
+    # graphics driver is Wine's null driver: windows and controls exist and take messages
+    # without a display (the screenshot tests bring their own X server and prefix).
     add_test(NAME wine_prefix_setup
-             COMMAND sh -c "wineboot -i >/dev/null 2>&1; wineserver -w")
+             COMMAND sh -c "wineboot -i >/dev/null 2>&1; wine reg add 'HKCU\\Software\\Wine\\Drivers' /v Graphics /d null /f >/dev/null 2>&1; wineserver -w")
     set_tests_properties(wine_prefix_setup PROPERTIES
       ENVIRONMENT "${VELTRANE_WINE_ENV}" FIXTURES_SETUP wineprefix TIMEOUT 300)
     add_test(NAME wine_prefix_stop COMMAND sh -c "wineserver -k || true")
