@@ -1,0 +1,38 @@
+// Read access to the program file that carries the package: opened for reading with
+// sharing allowed for every other reader and writer, with a sequential-scan hint, and
+// closed when the object goes. One handle per read operation; nothing is kept open.
+#pragma once
+
+#include <cstdint>
+
+class PackageFile {
+public:
+    PackageFile() = default;
+    ~PackageFile();
+    PackageFile(const PackageFile&) = delete;
+    PackageFile& operator=(const PackageFile&) = delete;
+
+    // False when the file cannot be opened for reading or is not a regular file.
+    bool Open(const char* path);
+    void Close();
+    bool IsOpen() const;
+
+    // The file's status (its size); false when it cannot be queried.
+    bool QuerySize(uint64_t& size);
+    // Moves to an absolute position.
+    bool Seek(uint64_t position);
+    // Reads up to length bytes at the current position with as few calls as the system
+    // allows (one, for any image size on Windows and for images below 2 GiB elsewhere).
+    // Returns the count read: fewer only at end of file or on a read error.
+    uint32_t Read(void* buffer, uint32_t length);
+
+private:
+#ifdef _WIN32
+    void* handle_ = nullptr;
+#else
+    int descriptor_ = -1;
+#endif
+};
+
+// Whether a directory entry of that name exists: a directory search, not an open.
+bool ProgramFileExists(const char* path);

@@ -1,0 +1,62 @@
+#include "package/package_file.h"
+
+#include <windows.h>
+
+PackageFile::~PackageFile() { Close(); }
+
+bool PackageFile::Open(const char* path) {
+    Close();
+    // Deny none: the trace, an installer or another instance may hold the file as well.
+    HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        CloseHandle(handle);
+        return false;
+    }
+    handle_ = handle;
+    return true;
+}
+
+void PackageFile::Close() {
+    if (!handle_) return;
+    CloseHandle(static_cast<HANDLE>(handle_));
+    handle_ = nullptr;
+}
+
+bool PackageFile::IsOpen() const { return handle_ != nullptr; }
+
+bool PackageFile::QuerySize(uint64_t& size) {
+    LARGE_INTEGER value;
+    if (!handle_ || !GetFileSizeEx(static_cast<HANDLE>(handle_), &value)) return false;
+    size = static_cast<uint64_t>(value.QuadPart);
+    return true;
+}
+
+bool PackageFile::Seek(uint64_t position) {
+    if (!handle_) return false;
+    LARGE_INTEGER distance;
+    distance.QuadPart = static_cast<LONGLONG>(position);
+    return SetFilePointerEx(static_cast<HANDLE>(handle_), distance, nullptr, FILE_BEGIN) != 0;
+}
+
+uint32_t PackageFile::Read(void* buffer, uint32_t length) {
+    if (!handle_) return 0;
+    auto* bytes = static_cast<char*>(buffer);
+    uint32_t done = 0;
+    while (done < length) {
+        DWORD count = 0;
+        if (!ReadFile(static_cast<HANDLE>(handle_), bytes + done, length - done, &count, nullptr) || count == 0) break;
+        done += count;
+    }
+    return done;
+}
+
+bool ProgramFileExists(const char* path) {
+    if (!path || !*path) return false;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(path, &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    FindClose(search);
+    return true;
+}

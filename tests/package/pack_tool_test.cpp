@@ -1,0 +1,265 @@
+// veltrane-pack: building, listing and verifying packages, its refusals and exit statuses.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "package/image_slots.h"
+#include "package/package_header.h"
+#include "package/package_marker.h"
+#include "package/package_image.h"
+#include "session/process_values.h"
+#include "tests/package/package_builder.h"
+#include "tests/support/temp_directory.h"
+#include "tools/pack/pack_commands.h"
+#include "tools/pack/sha256.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct ToolResult {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+ToolResult RunTool(const std::vector<std::string>& arguments) {
+    std::ostringstream out;
+    std::ostringstream err;
+    const int status = RunPackTool(arguments, out, err);
+    return {status, out.str(), err.str()};
+}
+
+std::size_t LineCount(const std::string& text) {
+    std::size_t lines = 0;
+    for (char c : text) lines += c == '\n';
+    return lines;
+}
+
+class PackToolTest : public ::testing::Test {
+protected:
+    // Writes the images of the given sizes into "images/"; a negative size leaves the slot's file out.
+    void WriteImages(const std::vector<int>& sizes) {
+        fs::create_directory("images");
+        for (uint32_t slot = 0; slot < sizes.size(); ++slot) {
+            if (sizes[slot] < 0) continue;
+            images[slot] = PatternBytes(static_cast<std::size_t>(sizes[slot]), slot + 100);
+            WriteWholeFile(fs::path("images") / kSlotFileNames[slot], images[slot]);
+        }
+    }
+
+    ToolResult Create(const std::vector<std::string>& extra = {}) {
+        std::vector<std::string> arguments = {"create", "--images", "images", "--family", "C", "--id", "47", "--out", "out.exe"};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        return RunTool(arguments);
+    }
+
+    // Nothing but the inputs is left in the folder: no output, no temporary file.
+    static void ExpectNoOutput() {
+        for (const auto& entry : fs::directory_iterator(".")) {
+            const std::string name = entry.path().filename().string();
+            EXPECT_TRUE(name == "images" || name == "in.exe") << "left behind: " << name;
+        }
+    }
+
+    std::string Image(uint32_t slot) {
+        currentImageIndex = slot;
+        const auto buffer = OpenPackageImage(kStreamChunkSize, kSlotFileNames[slot]);
+        return std::string(reinterpret_cast<const char*>(buffer->payload.get()), buffer->totalLength);
+    }
+
+    TempDirectory directory;
+    std::string images[kSlotCount];
+};
+
+TEST(Sha256Test, KnownDigests) {
+    EXPECT_EQ(Sha256::HexDigest("", 0), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    EXPECT_EQ(Sha256::HexDigest("abc", 3), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    const std::string twoBlocks = "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq";
+    EXPECT_EQ(Sha256::HexDigest(twoBlocks.data(), twoBlocks.size()),
+              "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
+    // A million 'a' in uneven pieces, so partial blocks are carried between updates.
+    Sha256 hash;
+    const std::string piece(997, 'a');
+    std::size_t left = 1000000;
+    while (left > 0) {
+        const std::size_t take = std::min(left, piece.size() - left % 13);
+        hash.Update(piece.data(), take);
+        left -= take;
+    }
+    EXPECT_EQ(Sha256::ToHex(hash.Finish()), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+}
+
+TEST_F(PackToolTest, CreateAppendsAPackageThatReadsBack) {
+    WriteImages({30, 464, 0, 58, 40, -1, 40, 7, 40, 1000, 2000, -1});
+    // An executable whose tail ends in a prefix of the marker.
+    const std::string executable = "MZ" + std::string(1000, '\x7f') + MarkerBytes().substr(0, 3);
+    WriteWholeFile("in.exe", executable);
+
+    const ToolResult created = Create({"--exe", "in.exe"});
+    ASSERT_EQ(created.status, 0) << created.err;
+    EXPECT_EQ(created.err, "");
+    const std::string written = ReadWholeFile("out.exe");
+    EXPECT_EQ(written.substr(0, executable.size()), executable);
+    EXPECT_EQ(written.substr(executable.size(), kMarkerLength), MarkerBytes());
+
+    HeaderBlock block;
+    ASSERT_EQ(ReadPackageHeader("out.exe", block), HeaderRead::kRead);
+    const PackageHeader header = DecodePackageHeader(block);
+    EXPECT_EQ(header.checkByte, 14);
+    EXPECT_EQ(header.familyCode, 'C');
+    EXPECT_EQ(header.identificationWord, 47u);
+    EXPECT_EQ(header.fixedHeaderLength, 16);
+    EXPECT_EQ(header.totalHeaderLength, 172u);
+    uint32_t offset = 172;
+    for (uint32_t slot = 0; slot < kSlotCount; ++slot) {
+        const DirectoryEntry& entry = header.directory[slot];
+        EXPECT_EQ(entry.id, slot + 1);
+        EXPECT_EQ(entry.offset, offset) << "slot " << slot;
+        EXPECT_EQ(entry.presence, slot == 5 || slot == 11 ? 0u : 1u) << "slot " << slot;
+        EXPECT_EQ(entry.size, images[slot].size());
+        offset += entry.size;
+    }
+    // The last image ends exactly at the end of the file.
+    EXPECT_EQ(written.size(), executable.size() + kMarkerLength + offset);
+
+    SetExecutableFileName("out.exe");
+    DecodePackageDirectory(block);
+    EXPECT_EQ(Image(kSlotPartition), images[kSlotPartition]);
+    EXPECT_EQ(Image(kSlotFlashBin), images[kSlotFlashBin]);
+    EXPECT_EQ(RunTool({"verify", "out.exe"}).status, 0);
+}
+
+TEST_F(PackToolTest, BarePackageStartsWithTheMarker) {
+    WriteImages({10, 20});
+    ASSERT_EQ(Create().status, 0);
+    EXPECT_EQ(ReadWholeFile("out.exe").substr(0, kMarkerLength), MarkerBytes());
+}
+
+TEST_F(PackToolTest, ListShowsHeaderAndEverySlot) {
+    WriteImages({3, 464, -1});
+    ASSERT_EQ(Create().status, 0);
+    const ToolResult listed = RunTool({"list", "out.exe"});
+    ASSERT_EQ(listed.status, 0) << listed.err;
+    EXPECT_NE(listed.out.find("family code: C (0x43)"), std::string::npos) << listed.out;
+    EXPECT_NE(listed.out.find("identification word: 47"), std::string::npos);
+    EXPECT_NE(listed.out.find("check byte: 14"), std::string::npos);
+    std::istringstream lines(listed.out);
+    std::string line;
+    bool sawPartition = false;
+    bool sawAbsentQcsbl = false;
+    while (std::getline(lines, line)) {
+        std::istringstream fields(line);
+        std::string slot, name, present, id, offset, size, digest;
+        fields >> slot >> name >> present >> id >> offset >> size >> digest;
+        if (name == "partition.mbn") {
+            sawPartition = true;
+            EXPECT_EQ(present + " " + id + " " + offset + " " + size, "yes 2 175 464");
+            EXPECT_EQ(digest, Sha256::HexDigest(images[1].data(), images[1].size()));
+        }
+        if (name == "qcsblhd_cfgdata.mbn") {
+            sawAbsentQcsbl = true;
+            EXPECT_EQ(present + " " + digest, "no -");
+        }
+    }
+    EXPECT_TRUE(sawPartition && sawAbsentQcsbl) << listed.out;
+    EXPECT_EQ(LineCount(listed.out), 6 + kSlotCount);
+}
+
+TEST_F(PackToolTest, RefusesAnExecutableThatAlreadyCarriesAPackage) {
+    WriteImages({10, 20});
+    WriteWholeFile("in.exe", "MZ" + MarkerBytes() + "old package");
+    const ToolResult result = Create({"--exe", "in.exe"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("already carries a package (marker at offset 2)"), std::string::npos) << result.err;
+    EXPECT_EQ(LineCount(result.err), 1u);
+    ExpectNoOutput();
+}
+
+TEST_F(PackToolTest, FailedCreateKeepsTheEarlierOutput) {
+    WriteImages({10, 20});
+    WriteWholeFile("out.exe", "earlier output");
+    EXPECT_EQ(Create({"--exe", "missing.exe"}).status, 1);
+    EXPECT_EQ(ReadWholeFile("out.exe"), "earlier output");
+}
+
+TEST_F(PackToolTest, RefusesAPackageBeyondFourGibibytes) {
+    WriteImages({10, 20});
+    // Sparse files: the sizes count, no data is written.
+    for (const char* name : {"amss.mbn", "FLASH.bin"}) {
+        { std::ofstream(fs::path("images") / name, std::ios::binary); }
+        fs::resize_file(fs::path("images") / name, 0x80000000ull);
+    }
+    const ToolResult result = Create();
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("4 GiB"), std::string::npos) << result.err;
+    ExpectNoOutput();
+}
+
+TEST_F(PackToolTest, BadInputIsOneLineAndStatusOne) {
+    EXPECT_EQ(Create().status, 1);  // no image folder
+    fs::create_directory("images");
+    const ToolResult empty = Create();
+    EXPECT_EQ(empty.status, 1);
+    EXPECT_NE(empty.err.find("no slot file found"), std::string::npos);
+    fs::create_directory(fs::path("images") / "amss.mbn");
+    const ToolResult folder = Create();
+    EXPECT_EQ(folder.status, 1);
+    EXPECT_NE(folder.err.find("is not a regular file"), std::string::npos) << folder.err;
+    EXPECT_EQ(LineCount(folder.err), 1u);
+    ExpectNoOutput();
+}
+
+TEST_F(PackToolTest, UsageErrorsAreStatusTwo) {
+    const std::vector<std::vector<std::string>> misuses = {
+        {},
+        {"pack"},
+        {"list"},
+        {"verify", "a", "b"},
+        {"create", "--images", "images", "--family", "C", "--id", "47"},
+        {"create", "--images", "images", "--family", "CC", "--id", "47", "--out", "o"},
+        {"create", "--images", "images", "--family", "C", "--id", "forty", "--out", "o"},
+        {"create", "--images", "images", "--family", "C", "--id", "4294967296", "--out", "o"},
+        {"create", "--images", "images", "--family", "C", "--id", "47", "--out"},
+        {"create", "--images", "images", "--family", "C", "--id", "47", "--out", "o", "--colour", "red"},
+    };
+    for (const auto& arguments : misuses) {
+        const ToolResult result = RunTool(arguments);
+        EXPECT_EQ(result.status, 2) << (arguments.empty() ? "(nothing)" : arguments.back());
+        EXPECT_EQ(result.err.rfind("veltrane-pack: ", 0), 0u);
+    }
+    EXPECT_EQ(RunTool({"--help"}).status, 0);
+}
+
+TEST_F(PackToolTest, VerifyNamesEveryUnsoundPart) {
+    TestPackage package = TestPackage::WithSizes({10, 20, 30, 40});
+    package.header.directory[1].offset = 0xFFFFFF00u;
+    package.header.checkByte = 13;
+    const std::string bytes = package.Bytes();
+    WriteWholeFile("bent.exe", bytes.substr(0, bytes.size() - 1));  // also cuts slot 3
+    const ToolResult result = RunTool({"verify", "bent.exe"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.out.find("check byte 13, expected 14"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("slot 1 partition.mbn (offset 4294967040, size 20): outside the file"), std::string::npos)
+        << result.out;
+    EXPECT_NE(result.out.find("slot 3 qcsbl.mbn"), std::string::npos) << result.out;
+    EXPECT_EQ(result.out.find("slot 2 "), std::string::npos) << result.out;
+    EXPECT_EQ(LineCount(result.err), 1u);
+
+    WriteWholeFile("whole.exe", TestPackage::WithSizes({10, 20, 30, 40}).Bytes());
+    EXPECT_EQ(RunTool({"verify", "whole.exe"}).status, 0);
+}
+
+TEST_F(PackToolTest, FilesWithoutPackageAreBadInput) {
+    WriteWholeFile("plain.exe", std::string(1000, '\x01'));
+    for (const char* command : {"list", "verify"}) {
+        const ToolResult result = RunTool({command, "plain.exe"});
+        EXPECT_EQ(result.status, 1) << command;
+        EXPECT_NE(result.err.find("carries no package"), std::string::npos) << result.err;
+        EXPECT_EQ(RunTool({command, "absent.exe"}).status, 1) << command;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,75 @@
+#include <cerrno>
+#include <cstdlib>
+#include <ostream>
+
+#include "tools/pack/pack_commands.h"
+
+namespace {
+constexpr const char* kUsage =
+    "usage: veltrane-pack create --images DIR --family C --id N [--exe IN.exe] --out OUT\n"
+    "       veltrane-pack list FILE\n"
+    "       veltrane-pack verify FILE\n";
+
+int UsageError(std::ostream& err, const std::string& message) {
+    err << "veltrane-pack: " << message << "\n" << kUsage;
+    return kExitUsage;
+}
+
+bool ParseWord(const std::string& text, uint32_t& value) {
+    if (text.empty() || text[0] == '-' || text[0] == '+') return false;
+    errno = 0;
+    char* end = nullptr;
+    const unsigned long long parsed = std::strtoull(text.c_str(), &end, 0);
+    if (errno != 0 || *end != '\0' || parsed > 0xFFFFFFFFull) return false;
+    value = static_cast<uint32_t>(parsed);
+    return true;
+}
+
+int RunCreate(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+    CreateOptions options;
+    bool haveFamily = false;
+    bool haveId = false;
+    for (std::size_t i = 1; i < arguments.size(); i += 2) {
+        const std::string& option = arguments[i];
+        if (i + 1 >= arguments.size()) return UsageError(err, option + " needs a value");
+        const std::string& value = arguments[i + 1];
+        if (option == "--images") {
+            options.imagesFolder = value;
+        } else if (option == "--family") {
+            if (value.size() != 1) return UsageError(err, "--family takes one character, e.g. C");
+            options.familyCode = static_cast<uint8_t>(value[0]);
+            haveFamily = true;
+        } else if (option == "--id") {
+            if (!ParseWord(value, options.identificationWord))
+                return UsageError(err, "--id takes a number from 0 to 4294967295");
+            haveId = true;
+        } else if (option == "--exe") {
+            options.executable = value;
+        } else if (option == "--out") {
+            options.output = value;
+        } else {
+            return UsageError(err, "unknown option " + option);
+        }
+    }
+    if (options.imagesFolder.empty()) return UsageError(err, "create needs --images");
+    if (!haveFamily) return UsageError(err, "create needs --family");
+    if (!haveId) return UsageError(err, "create needs --id");
+    if (options.output.empty()) return UsageError(err, "create needs --out");
+    return CreatePackage(options, out, err);
+}
+}  // namespace
+
+int RunPackTool(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+    if (arguments.empty()) return UsageError(err, "no command given");
+    const std::string& command = arguments[0];
+    if (command == "create") return RunCreate(arguments, out, err);
+    if (command == "list" || command == "verify") {
+        if (arguments.size() != 2) return UsageError(err, command + " takes one file");
+        return command == "list" ? ListPackage(arguments[1], out, err) : VerifyPackage(arguments[1], out, err);
+    }
+    if (command == "--help" || command == "-h" || command == "help") {
+        out << kUsage;
+        return kExitDone;
+    }
+    return UsageError(err, "unknown command " + command);
+}
