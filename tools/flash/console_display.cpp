@@ -1,0 +1,140 @@
+#include "tools/flash/console_display.h"
+
+#include <cstring>
+
+#include "session/clock.h"
+#include "session/process_values.h"
+#include "session/session_state.h"
+#include "session/thread_start.h"
+
+namespace {
+constexpr uint64_t kRenderIntervalMs = 100;  // ten updates a second at most
+}
+
+std::string HumanBytes(uint64_t bytes) {
+    char text[32];
+    if (bytes >= 1000000) std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
+    else if (bytes >= 1000) std::snprintf(text, sizeof text, "%.0f kB", static_cast<double>(bytes) / 1e3);
+    else std::snprintf(text, sizeof text, "%u B", static_cast<unsigned>(bytes));
+    return text;
+}
+
+std::string HumanDuration(uint64_t seconds) {
+    char text[32];
+    if (seconds >= 3600)
+        std::snprintf(text, sizeof text, "%u:%02u:%02u", static_cast<unsigned>(seconds / 3600),
+                      static_cast<unsigned>(seconds / 60 % 60), static_cast<unsigned>(seconds % 60));
+    else
+        std::snprintf(text, sizeof text, "%u:%02u", static_cast<unsigned>(seconds / 60), static_cast<unsigned>(seconds % 60));
+    return text;
+}
+
+ConsoleDisplay::ConsoleDisplay(std::FILE* out, bool terminal, SessionState& session)
+    : out_(out), terminal_(terminal), session_(session) {
+    runStartMs_ = SystemClock().MonotonicMs();
+    stageStartMs_ = runStartMs_;
+}
+
+void ConsoleDisplay::Lock() {
+    while (busy_.test_and_set(std::memory_order_acquire)) YieldThread();
+}
+void ConsoleDisplay::Unlock() { busy_.clear(std::memory_order_release); }
+
+const char* ConsoleDisplay::StageName(int labelControl, const char* labelText) {
+    switch (labelControl) {
+    case 3017: return "programmer";
+    case 3018: return "partition table";
+    case 3019: return "QCSBL";
+    case 3020: return "OEMSBL";
+    case 3022: return "AMSS";
+    case 3021: return "APPSBOOT";
+    case 3023:  // FLASH.bin and CEFS share one label
+        return std::strstr(labelText, "CEFS") || std::strstr(labelText, "6th") ? "CEFS" : "FLASH.bin";
+    default: return nullptr;
+    }
+}
+
+void ConsoleDisplay::SetControlText(int control, const std::string& text) {
+    Lock();
+    if (control == kControlStatusText) status_ = text;
+    Unlock();
+}
+
+std::string ConsoleDisplay::GetControlText(int control) {
+    Lock();
+    std::string text = control == kControlStatusText ? status_ : std::string();
+    Unlock();
+    return text;
+}
+
+bool ConsoleDisplay::GetCheck(int control) { return control == kControlErased && erased_; }
+
+void ConsoleDisplay::SetCheck(int control, bool checked) {
+    if (control == kControlErased) erased_ = checked;
+}
+
+uint64_t ConsoleDisplay::StageBytes() const {
+    return static_cast<uint64_t>(session_.doneCount.load()) * packetSize_;
+}
+
+void ConsoleDisplay::ShowStepLabel(const LabelRequest& request, const char* text) {
+    const char* name = StageName(request.labelControl, text);
+    if (!name) return;
+    Render(true);  // the last figures of the stage before
+    Lock();
+    if (lineOpen_) std::fputc('\n', out_);
+    lineOpen_ = false;
+    bytesBeforeStage_ += StageBytes();
+    stage_ = name;
+    packetSize_ = request.labelControl == 3017 ? kProgrammerPacketSize : kImagePacketSize;
+    stageStartMs_ = SystemClock().MonotonicMs();
+    std::fprintf(out_, "%s\n", name);
+    std::fflush(out_);
+    Unlock();
+}
+
+void ConsoleDisplay::SetProgressPosition(int) { Render(false); }
+
+void ConsoleDisplay::Render(bool force) {
+    Lock();
+    uint64_t now = SystemClock().MonotonicMs();
+    if (!force && now - lastRenderMs_ < kRenderIntervalMs) {
+        Unlock();
+        return;
+    }
+    lastRenderMs_ = now;
+    uint32_t done = session_.doneCount.load();
+    uint32_t total = session_.totalCount.load();
+    if (total == 0) {
+        Unlock();
+        return;
+    }
+    uint64_t bytes = static_cast<uint64_t>(done) * packetSize_;
+    uint64_t totalBytes = static_cast<uint64_t>(total) * packetSize_;
+    double seconds = static_cast<double>(now - stageStartMs_) / 1000.0;
+    double rate = seconds > 0 ? static_cast<double>(bytes) / seconds : 0;
+    uint64_t left = rate > 0 && totalBytes > bytes ? static_cast<uint64_t>(static_cast<double>(totalBytes - bytes) / rate) : 0;
+    unsigned percent = static_cast<unsigned>(static_cast<uint64_t>(done) * 100 / total);
+    char line[200];
+    std::snprintf(line, sizeof line, "  %-15s %3u%%  %9s / %-9s  %9s/s  left %s  elapsed %s", stage_.c_str(), percent,
+                  HumanBytes(bytes).c_str(), HumanBytes(totalBytes).c_str(), HumanBytes(static_cast<uint64_t>(rate)).c_str(),
+                  HumanDuration(left).c_str(), HumanDuration((now - runStartMs_) / 1000).c_str());
+    if (terminal_) {
+        std::fprintf(out_, "\r%s\033[K", line);
+        lineOpen_ = true;
+    } else {
+        std::fprintf(out_, "%s\n", line);
+    }
+    std::fflush(out_);
+    Unlock();
+}
+
+void ConsoleDisplay::RunEnded(int showFinishPage) {
+    Render(true);
+    Lock();
+    if (lineOpen_) std::fputc('\n', out_);
+    lineOpen_ = false;
+    if (showFinishPage == 1) finished_ = 1;
+    std::fflush(out_);
+    Unlock();
+}

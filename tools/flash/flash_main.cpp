@@ -1,0 +1,117 @@
+// veltrane-flash: the run from the flash programmer to the reset, against a handset that
+// is already in download mode, from a terminal. The same run driver, trace and protocol as
+// Veltrane.exe; no desktop programs or services are cleared (there are none to clear here).
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#define isatty _isatty
+#define fileno _fileno
+#else
+#include <unistd.h>
+#endif
+
+#include "protocol/run_steps.h"
+#include "session/message_box.h"
+#include "session/process_values.h"
+#include "session/progress_monitors.h"
+#include "session/run_settings.h"
+#include "session/session_driver.h"
+#include "session/session_state.h"
+#include "session/trace_log.h"
+#include "tools/flash/console_display.h"
+#include "tools/flash/named_port_search.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: veltrane-flash --port PATH [--package FILE] [--settings FILE]\n"
+    "\n"
+    "Flashes a handset that is in download mode on PATH (e.g. /dev/ttyUSB0): the flash\n"
+    "programmer, the partition table, the images selected by the settings file, and reset.\n"
+    "  --package FILE   the file that carries the firmware package (default: this program)\n"
+    "  --settings FILE  the seven-character run settings (default: a.ini)\n"
+    "The run's record is written to trace.txt in the current directory.\n";
+
+std::string OwnProgramFile(const char* argv0) {
+#ifdef _WIN32
+    char path[MAX_PATH] = {};
+    if (GetModuleFileNameA(nullptr, path, sizeof path)) return path;
+    return argv0;
+#else
+    char path[4096] = {};
+    ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length > 0) return std::string(path, static_cast<size_t>(length));
+    return argv0;
+#endif
+}
+
+std::string portPath;
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string package;
+    std::string settings = kRunSettingsFile;
+    for (int i = 1; i < argc; ++i) {
+        std::string option = argv[i];
+        bool hasValue = i + 1 < argc;
+        if (option == "--port" && hasValue) portPath = argv[++i];
+        else if (option == "--package" && hasValue) package = argv[++i];
+        else if (option == "--settings" && hasValue) settings = argv[++i];
+        else if (option == "--help" || option == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else {
+            std::fprintf(stderr, "veltrane-flash: unexpected argument '%s'\n%s", argv[i], kUsage);
+            return 2;
+        }
+    }
+    if (portPath.empty()) {
+        std::fprintf(stderr, "veltrane-flash: --port is required\n%s", kUsage);
+        return 2;
+    }
+    if (package.empty()) package = OwnProgramFile(argv[0]);
+    if (package.size() >= kExecutableFileNameSize) {
+        std::fprintf(stderr, "veltrane-flash: package path too long\n");
+        return 2;
+    }
+    SetExecutableFileName(package.c_str());
+
+    // A serial-style port, as on Windows XP; the run starts in download mode.
+    Environment = 0;
+    accessMode = kAccessNormal;
+    initialMode = 0;
+
+    SessionState session;
+    ConsoleDisplay display(stdout, isatty(fileno(stdout)) != 0, session);
+    session.window = &display;
+    currentSession = &session;
+    mainWindow = &display;
+    // Boxes become lines on stderr: the failure text is the last thing the run says.
+    SetMessageBoxHandler([](const char* text, const char* caption, void*) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "\n%s: %s\n", caption ? caption : "veltrane-flash", text);
+    });
+
+    ReadRunSettings(settings.c_str());
+    StepOperations steps = ProtocolStepOperations();
+    steps.openDownloadPort = [] { return OpenNamedDownloadPort(portPath.c_str()); };
+    steps.closeHostPrograms = [] { return 1; };
+    steps.clearHostServices = [](ServiceOrder) {};
+    steps.restartHostPrograms = [] {};
+    InstallStepOperations(steps);
+
+    RunSession();
+    WaitForProgressMonitors();
+    if (!display.Finished()) {
+        // The program file check failed: it put its text into the status line.
+        std::fprintf(stderr, "veltrane-flash: %s\n", display.GetControlText(kControlStatusText).c_str());
+        return 1;
+    }
+    std::printf("Finished: the handset acknowledged the reset. Trace: %s/%s\n", ".", kTraceFileName);
+    return 0;
+}
