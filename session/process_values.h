@@ -28,7 +28,7 @@ extern std::atomic<int> windows7Flag;
 // The program file that carries the firmware package, "%s.exe" of the module name, no directory.
 // Set once at start-up, before any thread starts. A plain array: nothing to destroy at exit
 // while other threads may still read it.
-constexpr std::size_t kExecutableFileNameSize = 260;
+constexpr std::size_t kExecutableFileNameSize = 4096;
 extern char executableFileName[kExecutableFileNameSize];
 void SetExecutableFileName(const char* name);
 

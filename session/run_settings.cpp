@@ -20,8 +20,8 @@ void ApplyDefaults() {
 int SwitchOf(char byte) { return byte == '1' ? 1 : 0; }
 }  // namespace
 
-void ReadRunSettings() {
-    std::FILE* file = std::fopen(kRunSettingsFile, "rb");
+void ReadRunSettings(const char* path) {
+    std::FILE* file = std::fopen(path, "rb");
     if (!file) {
         ApplyDefaults();
         return;

@@ -22,7 +22,7 @@ constexpr const char* kRunSettingsFile = "a.ini";
 // file applies the defaults (AMSS, APPSBOOT and FLASH.bin on, the rest off) and leaves
 // the override and the window's "Erased" box as they were. A full read also puts the
 // override into the "Erased" box (control 1012) of the main window, if there is one.
-void ReadRunSettings();
+void ReadRunSettings(const char* path = kRunSettingsFile);
 
 // Sets all six image switches: the handset asked for a new partition table, so every image goes.
 void EnableAllImageStages();
