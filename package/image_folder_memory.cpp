@@ -6,8 +6,9 @@
 std::string ReadRememberedFolder() {
     std::FILE* file = std::fopen(kFolderMemoryFile, "rb");
     if (!file) {
-        // Leave an empty file behind, so that the folder choice has somewhere to write.
-        if (std::FILE* created = std::fopen(kFolderMemoryFile, "wb")) std::fclose(created);
+        // Leave an empty file behind, so that the folder choice has somewhere to write
+        // ("ab": a file that exists but cannot be read is not truncated).
+        if (std::FILE* created = std::fopen(kFolderMemoryFile, "ab")) std::fclose(created);
         return kDefaultImageFolder;
     }
     char buffer[kFolderPathBuffer];

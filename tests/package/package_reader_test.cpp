@@ -91,17 +91,6 @@ TEST_F(PackageReaderTest, MarkerAcrossScanBuffersIsFound) {
     }
 }
 
-TEST_F(PackageReaderTest, MatcherFedByteByByteAgreesWithWholeBuffer) {
-    const std::string marker = MarkerBytes();
-    const std::string bytes = "xx" + marker.substr(0, 5) + marker.substr(0, 1) + marker + "yy";
-    MarkerMatcher matcher;
-    std::size_t found = MarkerMatcher::kNotFound;
-    for (std::size_t i = 0; i < bytes.size() && found == MarkerMatcher::kNotFound; ++i) {
-        if (matcher.Feed(reinterpret_cast<const uint8_t*>(&bytes[i]), 1) == 1) found = i + 1;
-    }
-    EXPECT_EQ(found, 2 + 5 + 1 + kMarkerLength);
-}
-
 TEST_F(PackageReaderTest, FileWithoutMarkerEndsTheScanAtEndOfFile) {
     const std::string marker = MarkerBytes();
     std::string bytes(300000, '\x01');  // the marker's first byte everywhere, and a prefix at the end
