@@ -1,5 +1,7 @@
 #include "protocol/crc16.h"
 
+#include "protocol/crc16_folding.h"
+
 #include <array>
 
 namespace {
@@ -37,7 +39,7 @@ inline uint16_t UpdateByte(uint16_t crc, uint8_t byte) {
 
 }  // namespace
 
-uint16_t Crc16Update(uint16_t crcRegister, const uint8_t* bytes, std::size_t length) {
+uint16_t Crc16UpdateTable(uint16_t crcRegister, const uint8_t* bytes, std::size_t length) {
     uint32_t crc = crcRegister;
     const auto& t = kTables;
     while (length >= kSlices) {
@@ -54,6 +56,12 @@ uint16_t Crc16Update(uint16_t crcRegister, const uint8_t* bytes, std::size_t len
     uint16_t narrow = static_cast<uint16_t>(crc);
     while (length-- > 0) narrow = UpdateByte(narrow, *bytes++);
     return narrow;
+}
+
+uint16_t Crc16Update(uint16_t crcRegister, const uint8_t* bytes, std::size_t length) {
+    static const bool folding = Crc16FoldingAvailable();
+    if (folding && length >= kCrc16FoldingMinimum) return Crc16UpdateFolding(crcRegister, bytes, length);
+    return Crc16UpdateTable(crcRegister, bytes, length);
 }
 
 uint16_t Crc16(const uint8_t* bytes, uint32_t lengthInBits) {

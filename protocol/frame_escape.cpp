@@ -1,8 +1,13 @@
 #include "protocol/frame_escape.h"
 
+#include <bit>
+#include <cstdint>
 #include <cstring>
 
-#if defined(__SSE2__)
+// SSE2 where the compiler offers it; eight bytes at a time in a plain word elsewhere (the
+// tests build the plain path too, with VELTRANE_PLAIN_ESCAPES).
+#if defined(VELTRANE_SSE2_ESCAPES) && !defined(VELTRANE_PLAIN_ESCAPES)
+#define VELTRANE_SSE2_ESCAPES 1
 #include <emmintrin.h>
 #endif
 
@@ -34,7 +39,13 @@ inline std::size_t UnescapeStep(uint8_t*& out, const uint8_t* in, std::size_t i,
     return i + 1;
 }
 
-#if !defined(__SSE2__)
+#if defined(VELTRANE_SSE2_ESCAPES)
+// True when every odd byte of the block is the second byte of an escape pair.
+inline bool AllPairSeconds(__m128i block, __m128i escapedFlag, __m128i escapedEscape) {
+    int seconds = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(block, escapedFlag), _mm_cmpeq_epi8(block, escapedEscape)));
+    return (seconds & 0xAAAA) == 0xAAAA;
+}
+#else
 constexpr uint64_t kOnes = 0x0101010101010101ull;
 constexpr uint64_t kHighs = 0x8080808080808080ull;
 inline bool HasByte(uint64_t word, uint8_t value) {
@@ -47,24 +58,37 @@ inline bool HasByte(uint64_t word, uint8_t value) {
 
 uint8_t* EscapeInto(uint8_t* out, const uint8_t* in, std::size_t length) {
     std::size_t i = 0;
-#if defined(__SSE2__)
+#if defined(VELTRANE_SSE2_ESCAPES)
     const __m128i escape = _mm_set1_epi8(static_cast<char>(kEscapeByte));
     const __m128i flag = _mm_set1_epi8(static_cast<char>(kFrameFlag));
     const __m128i flip = _mm_set1_epi8(static_cast<char>(kEscapeXor));
-    for (; i + 16 <= length; i += 16) {
+    while (i + 16 <= length) {
         __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
         int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(block, escape), _mm_cmpeq_epi8(block, flag)));
         if (mask == 0) {
             _mm_storeu_si128(reinterpret_cast<__m128i*>(out), block);
             out += 16;
+            i += 16;
         } else if (mask == 0xFFFF) {
             // Sixteen specials (a block of flags or escapes): sixteen pairs in two stores.
             __m128i flipped = _mm_xor_si128(block, flip);
             _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(escape, flipped));
             _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), _mm_unpackhi_epi8(escape, flipped));
             out += 32;
+            i += 16;
+        } else if (std::popcount(static_cast<unsigned>(mask)) <= 3) {
+            // A few specials: the block goes out whole, the first special becomes its pair
+            // behind the plain bytes before it, and the scan resumes after it (what the
+            // store put beyond the pair is overwritten by what follows).
+            int position = std::countr_zero(static_cast<unsigned>(mask));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), block);
+            out += position;
+            i += static_cast<std::size_t>(position);
+            out = EscapeByte(out, in[i]);
+            ++i;
         } else {
             for (std::size_t k = 0; k < 16; ++k) out = EscapeByte(out, in[i + k]);
+            i += 16;
         }
     }
 #else
@@ -86,7 +110,7 @@ uint8_t* EscapeInto(uint8_t* out, const uint8_t* in, std::size_t length) {
 uint8_t* UnescapeInto(uint8_t* out, const uint8_t* in, std::size_t length, uint32_t* pairs) {
     uint32_t removed = 0;
     std::size_t i = 0;
-#if defined(__SSE2__)
+#if defined(VELTRANE_SSE2_ESCAPES)
     const __m128i escape = _mm_set1_epi8(static_cast<char>(kEscapeByte));
     const __m128i escapedFlag = _mm_set1_epi8(static_cast<char>(kFrameFlag ^ kEscapeXor));
     const __m128i escapedEscape = _mm_set1_epi8(static_cast<char>(kEscapeByte ^ kEscapeXor));
@@ -102,21 +126,43 @@ uint8_t* UnescapeInto(uint8_t* out, const uint8_t* in, std::size_t length, uint3
             i += 16;
             continue;
         }
-        if (escapes == 0x5555) {
-            int seconds = _mm_movemask_epi8(
-                _mm_or_si128(_mm_cmpeq_epi8(block, escapedFlag), _mm_cmpeq_epi8(block, escapedEscape)));
-            if ((seconds & 0xAAAA) == 0xAAAA) {
-                // Eight escape pairs in a row: keep the second byte of each, flipped back.
-                __m128i seconds16 = _mm_srli_epi16(block, 8);
-                __m128i packed = _mm_xor_si128(_mm_packus_epi16(seconds16, seconds16), flip);
-                _mm_storel_epi64(reinterpret_cast<__m128i*>(out), packed);
-                out += 8;
-                i += 16;
-                removed += 8;
-                continue;
+        if (escapes == 0x5555 && AllPairSeconds(block, escapedFlag, escapedEscape)) {
+            // Escape pairs in a row (a run of flags or escapes in the content): keep the
+            // second byte of each, flipped back, sixteen pairs at a time while they last.
+            if (i + 32 <= length) {
+                __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + 16));
+                if (_mm_movemask_epi8(_mm_cmpeq_epi8(next, escape)) == 0x5555 &&
+                    AllPairSeconds(next, escapedFlag, escapedEscape)) {
+                    __m128i packed = _mm_packus_epi16(_mm_srli_epi16(block, 8), _mm_srli_epi16(next, 8));
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_xor_si128(packed, flip));
+                    out += 16;
+                    i += 32;
+                    removed += 16;
+                    continue;
+                }
             }
+            __m128i seconds16 = _mm_srli_epi16(block, 8);
+            __m128i packed = _mm_xor_si128(_mm_packus_epi16(seconds16, seconds16), flip);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out), packed);
+            out += 8;
+            i += 16;
+            removed += 8;
+            continue;
         }
-        // Mixed block: byte by byte up to its end (a pair may reach one byte into the next).
+        // A block with an escape or two, when the output is far enough behind the input (or
+        // elsewhere) that a whole-block store cannot reach bytes still to be read: the
+        // block goes out whole and the escape is resolved behind the plain bytes before it.
+        const auto outAt = reinterpret_cast<uintptr_t>(out);
+        const auto inAt = reinterpret_cast<uintptr_t>(in + i);
+        const bool storeIsSafe = outAt + 16 <= inAt || outAt >= reinterpret_cast<uintptr_t>(in + length);
+        if (storeIsSafe && std::popcount(static_cast<unsigned>(escapes)) <= 2) {
+            int position = std::countr_zero(static_cast<unsigned>(escapes));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), block);
+            out += position;
+            i = UnescapeStep(out, in, i + static_cast<std::size_t>(position), length, removed);
+            continue;
+        }
+        // Otherwise byte by byte up to the block's end (a pair may reach one byte into the next).
         std::size_t blockEnd = i + 16;
         while (i < blockEnd) i = UnescapeStep(out, in, i, length, removed);
     }

@@ -23,11 +23,13 @@ uint32_t UnescapeFrame(uint8_t* buffer, uint32_t length);
 
 // Writes `length` bytes of `in` to `out` with both 0x7D and 0x7E escaped (the same bytes as
 // EscapeFrame for 0x7D followed by EscapeFrame for 0x7E) and returns the end of the output.
-// `out` must not overlap `in` and needs room for twice `length`; nothing is written beyond
-// the returned end.
+// `out` must not overlap `in` and needs room for twice `length` plus 16 bytes: up to 16
+// bytes beyond the returned end may be overwritten.
 uint8_t* EscapeInto(uint8_t* out, const uint8_t* in, std::size_t length);
 
 // Writes the unescaped form of `length` bytes of `in` to `out` (same rules as UnescapeFrame)
-// and returns the end of the output. `out` may equal or precede `in` in the same buffer.
-// Adds the number of pairs removed to `*pairs`.
+// and returns the end of the output. `out` may equal or precede `in` in the same buffer
+// (then nothing beyond the input is touched); a separate `out` needs room for `length` plus
+// 16 bytes, up to 16 bytes beyond the returned end being overwritten. Adds the number of
+// pairs removed to `*pairs`.
 uint8_t* UnescapeInto(uint8_t* out, const uint8_t* in, std::size_t length, uint32_t* pairs);

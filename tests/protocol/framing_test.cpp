@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "protocol/crc16.h"
+#include "protocol/crc16_folding.h"
 #include "protocol/frame_escape.h"
 #include "protocol/packet_buffer.h"
 #include "tests/protocol/literal_framing.h"
@@ -40,6 +41,18 @@ TEST(Crc16, AgreesWithBitwiseCrcAtEveryLengthAroundTheSliceWidth) {
     }
     Bytes large = RandomBytes(random, 100003, 0);
     EXPECT_EQ(Crc16(large.data(), static_cast<uint32_t>(large.size() * 8)), LiteralCrc16(large));
+}
+
+TEST(Crc16, FoldingAndTableReachTheSameRegister) {
+    if (!Crc16FoldingAvailable()) GTEST_SKIP() << "no carry-less multiplication on this processor";
+    std::mt19937 random(9);
+    for (size_t length = kCrc16FoldingMinimum; length < 700; length += 3) {
+        Bytes bytes = RandomBytes(random, length, 0);
+        for (uint16_t start : {uint16_t{0xFFFF}, uint16_t{0}, uint16_t{0x8C1D}}) {
+            ASSERT_EQ(Crc16UpdateFolding(start, bytes.data(), length), Crc16UpdateTable(start, bytes.data(), length))
+                << length << " " << start;
+        }
+    }
 }
 
 TEST(Crc16, UpdateInPiecesEqualsOnePass) {
@@ -92,11 +105,11 @@ TEST(EscapeFrame, OnePassEscapeEqualsTheTwoDefinedPasses) {
             count += EscapeFrame(inPlace.data(), static_cast<uint32_t>(length + count), 0x7E);
             EXPECT_EQ(Bytes(inPlace.begin(), inPlace.begin() + static_cast<std::ptrdiff_t>(length + count)), literal);
 
-            Bytes out(content.size() * 2 + 1, 0xEE);
+            Bytes out(content.size() * 2 + 17, 0xEE);
             uint8_t* end = EscapeInto(out.data(), content.data(), content.size());
             ASSERT_EQ(static_cast<size_t>(end - out.data()), literal.size()) << specials << " " << length;
             EXPECT_EQ(Bytes(out.data(), end), literal);
-            EXPECT_EQ(*end, 0xEE) << "nothing written past the output";
+            EXPECT_EQ(out.back(), 0xEE) << "nothing written beyond the room allowed";
         }
     }
 }
@@ -134,13 +147,13 @@ TEST(PacketBufferFraming, HeaderOnlyCommand) {
 TEST(PacketBufferFraming, CrcBytesAreEscapedLikeTheContent) {
     // Contents whose CRC holds 0x7E or 0x7D in its low or high byte.
     int lowSeen = 0, highSeen = 0;
+    PacketBuffer buffer(0);
     for (uint32_t value = 0; value < 65536 && (lowSeen < 2 || highSeen < 2); ++value) {
         Bytes content = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8)};
         uint16_t crc = LiteralCrc16(content);
         bool low = (crc & 0xFF) == 0x7E || (crc & 0xFF) == 0x7D;
         bool high = (crc >> 8) == 0x7E || (crc >> 8) == 0x7D;
         if (!low && !high) continue;
-        PacketBuffer buffer(0);
         buffer.BuildFrame(content.data(), 2, 0);
         EXPECT_EQ(FrameOf(buffer), LiteralFrame(content));
         EXPECT_EQ(buffer.framedLength, 2 + 4 + 1 + ((low && high) ? 1u : 0u) +
@@ -212,17 +225,47 @@ TEST(PacketBufferUnframing, ContentMovesToTheStartFollowedByCrcAndZeros) {
 
 TEST(PacketBufferUnframing, AgreesWithTheLiteralProcedureOnArbitraryBytes) {
     std::mt19937 random(99);
+    PacketBuffer buffer(0);
     for (int round = 0; round < 300; ++round) {
         Bytes received = RandomBytes(random, static_cast<size_t>(round % 70), round % 3 == 0 ? 70 : 20);
         // Escape seconds are what a real reply holds after 0x7D; sprinkle them in.
         for (size_t i = 1; i < received.size(); ++i)
             if (received[i - 1] == 0x7D && round % 2) received[i] = (i % 2) ? 0x5E : 0x5D;
-        PacketBuffer buffer(0);
+        std::memset(buffer.receiveBuffer.get(), 0, 128);
         if (!received.empty()) std::memcpy(buffer.receiveBuffer.get(), received.data(), received.size());
         buffer.UnframeResponse(static_cast<uint32_t>(received.size()));
         Bytes got(buffer.receiveBuffer.get(), buffer.receiveBuffer.get() + received.size());
         ASSERT_EQ(got, LiteralUnframe(received)) << "round " << round;
         EXPECT_EQ(buffer.receiveBuffer[received.size()], 0);
+    }
+}
+
+TEST(PacketBufferUnframing, LongRepliesAgreeWithTheLiteralProcedure) {
+    // Long enough for the output to fall well behind the input, at several escape densities.
+    std::mt19937 random(5);
+    PacketBuffer buffer(0);
+    for (int specials : {1, 5, 20, 50}) {
+        Bytes content = RandomBytes(random, 6000, specials);
+        Bytes frame = LiteralFrame(content);
+        std::memset(buffer.receiveBuffer.get(), 0, 2 * 6000 + 8);
+        std::memcpy(buffer.receiveBuffer.get(), frame.data(), frame.size());
+        buffer.UnframeResponse(static_cast<uint32_t>(frame.size()));
+        ASSERT_EQ(Bytes(buffer.receiveBuffer.get(), buffer.receiveBuffer.get() + frame.size()), LiteralUnframe(frame))
+            << specials;
+        EXPECT_EQ(std::memcmp(buffer.receiveBuffer.get(), content.data(), content.size()), 0);
+    }
+}
+
+TEST(UnescapeInto, SeparateOutputGetsTheSameBytes) {
+    std::mt19937 random(6);
+    for (int specials : {1, 3, 40}) {
+        Bytes content = RandomBytes(random, 3000, specials);
+        Bytes escaped(content.size() * 2 + 16);
+        size_t escapedLength = static_cast<size_t>(EscapeInto(escaped.data(), content.data(), content.size()) - escaped.data());
+        Bytes out(escapedLength + 16);
+        uint32_t pairs = 0;
+        uint8_t* end = UnescapeInto(out.data(), escaped.data(), escapedLength, &pairs);
+        EXPECT_EQ(Bytes(out.data(), end), content) << specials;
     }
 }
 
