@@ -10,7 +10,7 @@ DEB_PACKAGES := \
 	build-essential cmake ninja-build git python3 \
 	googletest libgtest-dev libgmock-dev libbenchmark-dev \
 	mingw-w64 binutils-mingw-w64 wine64 \
-	xvfb imagemagick xdotool fonts-liberation \
+	xvfb imagemagick xdotool fonts-liberation bc \
 	gcc-arm-none-eabi binutils-arm-none-eabi llvm python3-pefile \
 	clang libclang-rt-14-dev
 

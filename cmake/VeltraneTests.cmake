@@ -49,6 +49,7 @@ function(veltrane_add_gtest name)
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} ${VELTRANE_GTEST_LIBS})
   veltrane_warnings(${name})
+  veltrane_check_no_marker(${name})
   # GoogleTest's macros trip some of our stricter warnings.
   target_compile_options(${name} PRIVATE -Wno-conversion -Wno-pedantic)
   if(NOT ARG_WORKING_DIRECTORY)

@@ -1,0 +1,51 @@
+#!/usr/bin/env python3
+"""Writes a deterministic sample image set of the shipped sizes into a folder, named as
+veltrane-pack expects them. Slot 0 (the programmer) is copied from the given HEX file.
+
+usage: make_sample_images.py FOLDER PROGRAMMER_HEX [--scale N]
+
+--scale N divides every image size by N (at least 1 byte), for quick runs.
+"""
+import argparse
+import os
+import random
+import shutil
+
+# (file name, size in bytes) by slot; slot 0 is the programmer itself.
+SLOTS = [
+    ("NPRG7200A.hex", None),
+    ("partition.mbn", 464),
+    ("qcsblhd_cfgdata.mbn", 2708),
+    ("qcsbl.mbn", 58340),
+    ("oemsblhd.mbn", 40),
+    ("oemsbl.mbn", 198600),
+    ("appsboothd.mbn", 40),
+    ("appsboot.mbn", 540672),
+    ("amsshd.mbn", 40),
+    ("amss.mbn", 19689492),
+    ("FLASH.bin", 110672263),
+    ("cefs_modem.mbn", 655360),
+]
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("folder")
+    parser.add_argument("programmer")
+    parser.add_argument("--scale", type=int, default=1)
+    options = parser.parse_args()
+    os.makedirs(options.folder, exist_ok=True)
+    for slot, (name, size) in enumerate(SLOTS):
+        path = os.path.join(options.folder, name)
+        if size is None:
+            shutil.copyfile(options.programmer, path)
+            continue
+        size = max(1, size // options.scale) if size > 40 else size
+        # Seeded per slot: the same set on every machine, different bytes in every image.
+        data = random.Random(0x5EED0000 + slot).randbytes(size)
+        with open(path, "wb") as image:
+            image.write(data)
+
+
+if __name__ == "__main__":
+    main()
