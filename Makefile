@@ -27,19 +27,19 @@ deps:
 	if [ -n "$$missing" ]; then \
 	    echo "Installing: $$missing"; \
 	    $(SUDO) apt-get update -qq && \
-	    DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
+	    DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
 	else echo "All build and test packages are installed."; fi
 
 build: deps $(addprefix build-,$(PRESETS))
 
-build-%:
+$(addprefix build-,$(PRESETS)): build-%:
 	cmake --preset $* >/dev/null
 	cmake --build --preset $* -j $(JOBS)
 
 test: build $(addprefix test-,$(PRESETS))
 	@echo "All test suites passed (linux, windows-x64 under wine64, windows-x86 checks)."
 
-test-%: build-%
+$(addprefix test-,$(PRESETS)): test-%: build-%
 	ctest --preset $* -j $(JOBS)
 
 demo: build
