@@ -46,6 +46,14 @@ void TraceFile::Close() {
 
 bool TraceFile::IsOpen() const { return handle_ != nullptr; }
 
+bool TraceFileCanBeCreated() {
+    HANDLE handle = CreateFileA(kTraceFileName, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(handle);
+    return true;
+}
+
 #else
 
 bool TraceFile::Open() {
@@ -75,6 +83,13 @@ void TraceFile::Close() {
 }
 
 bool TraceFile::IsOpen() const { return descriptor_ >= 0; }
+
+bool TraceFileCanBeCreated() {
+    int descriptor = ::open(kTraceFileName, O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (descriptor < 0) return false;
+    ::close(descriptor);
+    return true;
+}
 
 #endif
 

@@ -34,6 +34,11 @@ private:
 #endif
 };
 
+// Whether "trace.txt" can be created in the current directory, found out without
+// truncating an existing one (a missing file is left behind empty). The Next button asks
+// this before it touches the handset, so that a run never starts without its record.
+bool TraceFileCanBeCreated();
+
 // The one trace file of the process.
 TraceFile& Trace();
 

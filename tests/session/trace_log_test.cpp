@@ -56,3 +56,14 @@ TEST(TraceLog, LongFormattedTextsAreNotCut) {
     WriteTrace(2);
     EXPECT_EQ(ReadWholeFile("trace.txt"), longText + "|7");
 }
+
+TEST(TraceLog, CreatabilityCheckKeepsThePreviousTrace) {
+    TempDirectory directory;
+    WriteWholeFile("trace.txt", "the previous run's lines\n");
+    EXPECT_TRUE(TraceFileCanBeCreated());
+    EXPECT_EQ(ReadWholeFile("trace.txt"), "the previous run's lines\n");
+    std::filesystem::remove("trace.txt");
+    std::filesystem::create_directory("trace.txt");  // a folder where the file should go
+    EXPECT_FALSE(TraceFileCanBeCreated());
+    EXPECT_FALSE(Trace().Open());
+}
