@@ -1,0 +1,25 @@
+// handset-sim: a simulated MSM7200A handset in download mode behind a pseudo-terminal.
+#include <cstdio>
+#include <string>
+
+#include "sim/simulator.h"
+
+int main(int argc, char** argv) {
+    SimOptions options;
+    bool help = false;
+    std::string error;
+    if (!ParseSimOptions(argc, argv, options, help, error)) {
+        std::fprintf(stderr, "handset-sim: %s\n\n%s", error.c_str(), SimUsage());
+        return 2;
+    }
+    if (help) {
+        std::fputs(SimUsage(), stdout);
+        return 0;
+    }
+    HandsetConfig config;
+    if (!LoadHandsetConfig(options, config, error)) {
+        std::fprintf(stderr, "handset-sim: %s\n", error.c_str());
+        return 2;
+    }
+    return RunSimulator(options, std::move(config));
+}

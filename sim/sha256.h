@@ -1,0 +1,26 @@
+// SHA-256 (FIPS 180-4), for the simulated handset's record of what it received.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+class Sha256 {
+public:
+    Sha256();
+    void Update(const void* data, std::size_t length);
+    // The digest of everything given so far; the object can go on taking bytes.
+    std::array<uint8_t, 32> Digest() const;
+    std::string HexDigest() const;
+
+private:
+    void Block(const uint8_t* block);
+
+    std::array<uint32_t, 8> state_;
+    std::array<uint8_t, 64> pending_{};
+    std::size_t pendingLength_ = 0;
+    uint64_t totalLength_ = 0;
+};
+
+std::string Sha256Hex(const void* data, std::size_t length);
