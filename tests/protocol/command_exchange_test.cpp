@@ -134,13 +134,6 @@ TEST_F(ExchangeTest, BytesOfAnEarlierLongerReplyAreNotSeenByTheComparison) {
     EXPECT_EQ(port.Frames().size(), 2u);
 }
 
-TEST_F(ExchangeTest, ReadsAskForTheWholeBufferWithTheNormalWait) {
-    port.QueueReply({0x18});
-    PacketBuffer buffer(0);
-    Exchange(buffer);
-    EXPECT_EQ(port.ReadWaits(), std::vector<uint32_t>{kReadWaitMs});
-}
-
 TEST_F(ExchangeTest, SharedFailureCountCarriesAcrossExchanges) {
     int failures = 0;
     ExchangeOptions options;

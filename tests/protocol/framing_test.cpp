@@ -55,14 +55,6 @@ TEST(Crc16, FoldingAndTableReachTheSameRegister) {
     }
 }
 
-TEST(Crc16, UpdateInPiecesEqualsOnePass) {
-    std::mt19937 random(8);
-    Bytes bytes = RandomBytes(random, 1000, 0);
-    uint16_t crc = Crc16Update(kCrc16Preset, bytes.data(), 7);
-    crc = Crc16Update(crc, bytes.data() + 7, 993);
-    EXPECT_EQ(static_cast<uint16_t>(~crc), LiteralCrc16(bytes));
-}
-
 TEST(Crc16, PartialLastByteTakesItsLowBits) {
     // 12 bits of {0xA5, 0x0F}: the second byte's low four bits continue the register.
     const uint8_t bytes[2] = {0xA5, 0x0F};
@@ -73,13 +65,6 @@ TEST(Crc16, PartialLastByteTakesItsLowBits) {
         if (feedback) crc ^= 0x8408;
     }
     EXPECT_EQ(Crc16(bytes, 12), static_cast<uint16_t>(~crc));
-}
-
-TEST(EscapeFrame, EscapesInTwoPassesWithoutRescanningTheInsertedPairs) {
-    Bytes body = {0x01, 0x7D, 0x7E, 0x02, 0x00, 0x00, 0x00, 0x00};
-    EXPECT_EQ(EscapeFrame(body.data(), 4, 0x7D), 1u);
-    EXPECT_EQ(EscapeFrame(body.data(), 5, 0x7E), 1u);
-    EXPECT_EQ(body, (Bytes{0x01, 0x7D, 0x5D, 0x7D, 0x5E, 0x02, 0x00, 0x00}));
 }
 
 TEST(EscapeFrame, ContentLookingLikeAnEscapeIsEscapedAgain) {
@@ -206,21 +191,6 @@ TEST(PacketBufferFraming, OnePassFramesEqualTheLiteralProcedureOverRandomContent
         content.insert(content.end(), payload.begin() + begin, payload.begin() + end);
         ASSERT_EQ(FrameOf(buffer), LiteralFrame(content)) << "round " << round;
     }
-}
-
-TEST(PacketBufferUnframing, ContentMovesToTheStartFollowedByCrcAndZeros) {
-    Bytes content = {0x08, 0x7E, 0x7D, 0x00, 0x30};
-    Bytes frame = LiteralFrame(content);
-    PacketBuffer buffer(0);
-    std::memcpy(buffer.receiveBuffer.get(), frame.data(), frame.size());
-    buffer.UnframeResponse(static_cast<uint32_t>(frame.size()));
-    Bytes got(buffer.receiveBuffer.get(), buffer.receiveBuffer.get() + frame.size() + 4);
-    uint16_t crc = LiteralCrc16(content);
-    Bytes expected = content;
-    expected.push_back(static_cast<uint8_t>(crc & 0xFF));
-    expected.push_back(static_cast<uint8_t>(crc >> 8));
-    expected.resize(frame.size() + 4, 0);
-    EXPECT_EQ(got, expected);
 }
 
 TEST(PacketBufferUnframing, AgreesWithTheLiteralProcedureOnArbitraryBytes) {

@@ -195,8 +195,3 @@ TEST(Manifest, RecordsProgrammerPartitionImagesAndReset) {
                   abc + "},\"appsboot_header\":{" + a + "}},\"reset\":true}\n");
 }
 
-TEST(Manifest, NoPartitionTableIsNull) {
-    HandsetModel handset({});
-    EXPECT_NE(ManifestJson(handset, false).find("\"partition\":null"), std::string::npos);
-    EXPECT_NE(ManifestJson(handset, false).find("\"reset\":false"), std::string::npos);
-}

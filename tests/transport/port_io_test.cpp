@@ -24,16 +24,6 @@ TEST(WritePort, GoesOutInPiecesOf256Bytes) {
     EXPECT_EQ(port.Frames()[0], data);
 }
 
-TEST(WritePort, AShortPieceStopsTheWriteWithItsCount) {
-    ScriptedPort port;
-    auto data = Bytes(600);
-    port.QueueWriteFailure(0, 0);  // the first piece delivers nothing yet reports no error
-    uint32_t written = 99;
-    EXPECT_EQ(WritePort(data.data(), 600, &written), 0);
-    EXPECT_EQ(written, 0u);
-    EXPECT_EQ(port.PieceSizes().size(), 1u);
-}
-
 TEST(WritePort, ShortSecondPieceReportsItsErrorAndShortCount) {
     ScriptedPort port;
     auto data = Bytes(700);
@@ -86,12 +76,6 @@ TEST(OpenPort, ClosesFirstThenOpens) {
     ClosePort();
     ClosePort();  // a second close is harmless
     EXPECT_EQ(port.Events(), (std::vector<std::string>{"close", "open COM9", "close"}));
-}
-
-TEST(OpenPort, ReportsTheOpenError) {
-    ScriptedPort port;
-    port.SetOpenResult(2);
-    EXPECT_EQ(OpenPort("missing"), 2);
 }
 
 TEST(SetPipeTimeouts, ReachesThePort) {
