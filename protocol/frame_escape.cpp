@@ -6,7 +6,7 @@
 
 // SSE2 where the compiler offers it; eight bytes at a time in a plain word elsewhere (the
 // tests build the plain path too, with VELTRANE_PLAIN_ESCAPES).
-#if defined(VELTRANE_SSE2_ESCAPES) && !defined(VELTRANE_PLAIN_ESCAPES)
+#if defined(__SSE2__) && !defined(VELTRANE_PLAIN_ESCAPES)
 #define VELTRANE_SSE2_ESCAPES 1
 #include <emmintrin.h>
 #endif
