@@ -1,0 +1,160 @@
+#!/usr/bin/env python3
+"""Whole runs of veltrane-flash against handset-sim over a pty: the images the simulated
+handset recorded must match the package image by image, and the trace must match its golden
+file byte for byte once the rate and time figures are masked.
+
+Run by CTest with VELTRANE_FLASH, VELTRANE_PACK, HANDSET_SIM and PROGRAMMER_HEX set.
+Set GOLDEN_UPDATE=1 to rewrite the golden traces (then review the diff).
+"""
+import hashlib
+import json
+import os
+import random
+import re
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+FLASH = os.environ.get("VELTRANE_FLASH", "")
+PACK = os.environ.get("VELTRANE_PACK", "")
+SIM = os.environ.get("HANDSET_SIM", "")
+PROGRAMMER = os.environ.get("PROGRAMMER_HEX", "")
+
+CHUNK = 798720
+# Small images, except FLASH.bin: two chunks and a byte, so chunk addressing is exercised.
+SIZES = {
+    "partition.mbn": 464, "qcsblhd_cfgdata.mbn": 2708, "qcsbl.mbn": 5834, "oemsblhd.mbn": 40,
+    "oemsbl.mbn": 19860, "appsboothd.mbn": 40, "appsboot.mbn": 54067, "amsshd.mbn": 40,
+    "amss.mbn": CHUNK, "FLASH.bin": 2 * CHUNK + 1, "cefs_modem.mbn": CHUNK + 100,
+}
+# Manifest name, file, a.ini position that selects it.
+IMAGES = [
+    ("qcsbl_header", "qcsblhd_cfgdata.mbn", 2), ("qcsbl", "qcsbl.mbn", 2),
+    ("oemsbl_header", "oemsblhd.mbn", 3), ("oemsbl", "oemsbl.mbn", 3),
+    ("amss_header", "amsshd.mbn", 4), ("amss", "amss.mbn", 4),
+    ("appsboot_header", "appsboothd.mbn", 5), ("appsboot", "appsboot.mbn", 5),
+    ("flash_bin", "FLASH.bin", 6), ("cefs", "cefs_modem.mbn", 0),
+]
+
+
+def sha256(data):
+    return hashlib.sha256(data).hexdigest()
+
+
+def masked(trace):
+    trace = re.sub(rb"rate \d+", b"rate N", trace)
+    trace = re.sub(rb"Open port \S+ status", b"Open port PORT status", trace)
+    return re.sub(rb"total time: \d+ sec", b"total time: N sec", trace)
+
+
+class WholeRun(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.mkdtemp(prefix="veltrane-run-")
+        images = os.path.join(cls.work, "images")
+        os.makedirs(images)
+        shutil.copyfile(PROGRAMMER, os.path.join(images, "NPRG7200A.hex"))
+        cls.images = {}
+        for index, (name, size) in enumerate(sorted(SIZES.items())):
+            data = random.Random(index).randbytes(size)
+            cls.images[name] = data
+            with open(os.path.join(images, name), "wb") as image:
+                image.write(data)
+        cls.flasher = os.path.join(cls.work, "veltrane-flash")
+        subprocess.run([PACK, "create", "--images", images, "--family", "C", "--id", "47", "--exe", FLASH,
+                        "--out", cls.flasher], check=True, stdout=subprocess.DEVNULL)
+        os.chmod(cls.flasher, 0o755)
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.work, ignore_errors=True)
+
+    def run_flash(self, settings, *sim_options):
+        """Runs one flashing session; returns (exit status, stderr, trace, manifest, request log)."""
+        run = tempfile.mkdtemp(dir=self.work)
+        with open(os.path.join(run, "a.ini"), "w") as ini:
+            ini.write(settings)
+        link = os.path.join(run, "handset")
+        manifest = os.path.join(run, "manifest.json")
+        log = os.path.join(run, "requests.log")
+        sim = subprocess.Popen([SIM, "--link", link, "--manifest", manifest, "--log", log,
+                                "--programmer", PROGRAMMER, *sim_options],
+                               stdout=subprocess.PIPE, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL)
+        ready = sim.stdout.readline().decode()
+        self.assertTrue(ready.startswith("READY"), ready)
+        flash = subprocess.run([self.flasher, "--port", link], cwd=run, stdin=subprocess.DEVNULL,
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=600)
+        try:
+            sim.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            sim.send_signal(signal.SIGTERM)
+            sim.wait(timeout=10)
+        sim.stdout.close()
+        with open(os.path.join(run, "trace.txt"), "rb") as trace:
+            trace_bytes = trace.read()
+        with open(manifest) as manifest_file:
+            recorded = json.load(manifest_file)
+        with open(log) as log_file:
+            requests = log_file.read()
+        return flash.returncode, flash.stderr.decode(), trace_bytes, recorded, requests
+
+    def expect_images(self, recorded, settings):
+        self.assertEqual(recorded["partition"]["sha256"], sha256(self.images["partition.mbn"]))
+        received = recorded["images"]
+        for name, file, switch in IMAGES:
+            if settings[switch] == "1":
+                self.assertIn(name, received, name)
+                self.assertEqual(received[name]["bytes"], len(self.images[file]), name)
+                self.assertEqual(received[name]["sha256"], sha256(self.images[file]), name)
+            else:
+                self.assertNotIn(name, received, name)
+
+    def expect_golden(self, trace, name):
+        path = os.path.join(HERE, "golden", name)
+        if os.environ.get("GOLDEN_UPDATE") == "1":
+            with open(path, "wb") as golden:
+                golden.write(masked(trace))
+        with open(path, "rb") as golden:
+            self.assertEqual(masked(trace).decode("latin-1"), golden.read().decode("latin-1"))
+
+    def test_every_image(self):
+        status, err, trace, recorded, _ = self.run_flash("1011111")
+        self.assertEqual(status, 0, err)
+        self.assertTrue(recorded["reset"])
+        self.assertEqual(recorded["partition"]["override"], 0)
+        self.expect_images(recorded, "1011111")
+        self.expect_golden(trace, "every_image.txt")
+
+    def test_default_selection_and_lost_replies(self):
+        # Replies lost, garbled or acknowledging the wrong chunk are sent again unchanged.
+        status, err, trace, recorded, _ = self.run_flash(
+            "0000111", "--drop-reply", "3,40", "--corrupt-reply", "5", "--garble-reply", "38",
+            "--wrong-address", "41")
+        self.assertEqual(status, 0, err)
+        self.expect_images(recorded, "0000111")
+        self.assertIn(b"Error code: Send 0 ,Rev. -1", trace)
+        self.assertIn(b"Error code not match", trace)
+
+    def test_partition_override_writes_every_image(self):
+        status, err, trace, recorded, requests = self.run_flash("0000001", "--partition-status1")
+        self.assertEqual(status, 0, err)
+        self.assertEqual(recorded["partition"]["override"], 1)
+        self.expect_images(recorded, "1011111")
+
+    def test_handset_that_vanishes_mid_image(self):
+        # CEFS is two chunks: the handset takes the first and is gone.
+        status, err, trace, recorded, requests = self.run_flash("1000000", "--vanish-after", "1")
+        self.assertEqual(status, 1)
+        self.assertFalse(recorded["reset"])
+        self.assertTrue(trace.endswith(b"Can't Send or Received\nCan't Send CEFS"), trace[-300:])
+        self.assertIn("Can't Send CEFS", err)
+        # No reset ever went out.
+        self.assertFalse(any(line.split()[3:4] == ["0b"] for line in requests.splitlines()))
+
+
+if __name__ == "__main__":
+    unittest.main()
