@@ -1,16 +1,22 @@
 #include "protocol/packet_buffer.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <new>
 
 PacketBuffer::PacketBuffer(uint32_t size)
     : chunkSize(size),
       totalLength(size),
-      // Value-initialised: zero-filled, as every command expects of fresh buffers.
-      frameBuffer(new uint8_t[kCapacity]()),
-      receiveBuffer(new uint8_t[kCapacity]()) {
+      // Zero-filled, as every command expects of fresh buffers. calloc hands out fresh zero
+      // pages, so a command pays only for the part of the 10 MiB that its frames touch.
+      frameBuffer(ZeroedBlock(static_cast<uint8_t*>(std::calloc(kCapacity, 1)))),
+      receiveBuffer(ZeroedBlock(static_cast<uint8_t*>(std::calloc(kCapacity, 1)))) {
+    if (!frameBuffer || !receiveBuffer) throw std::bad_alloc();
     AllocatePayload(size);
     std::fill_n(payload.get(), size, uint8_t{0});
 }
+
+void FreeDeleter::operator()(uint8_t* block) const { std::free(block); }
 
 void PacketBuffer::SetPayloadLength(uint32_t length) {
     totalLength = length;

@@ -15,6 +15,12 @@ enum class ImageLoad {
     kFailed,          // the image could not be read in full (truncated, altered, unreadable)
 };
 
+// Frees what calloc gave.
+struct FreeDeleter {
+    void operator()(uint8_t* block) const;
+};
+using ZeroedBlock = std::unique_ptr<uint8_t[], FreeDeleter>;
+
 struct PacketBuffer {
     static constexpr uint32_t kCapacity = 10485760;  // 0xA00000: each transfer buffer
 
@@ -50,8 +56,8 @@ struct PacketBuffer {
     uint32_t capacity = kCapacity;
     std::unique_ptr<uint8_t[]> payload;
     uint32_t payloadCapacity = 0;
-    std::unique_ptr<uint8_t[]> frameBuffer;
-    std::unique_ptr<uint8_t[]> receiveBuffer;
+    ZeroedBlock frameBuffer;
+    ZeroedBlock receiveBuffer;
     uint32_t receiveDirty = 0;  // receiveBuffer beyond this many bytes is known to be zero
     ImageLoad imageLoad = ImageLoad::kNotFromPackage;
 };

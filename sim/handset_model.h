@@ -10,7 +10,7 @@
 #include <string>
 
 #include "sim/handset_framing.h"
-#include "sim/sha256.h"
+#include "tools/digest/sha256.h"
 
 constexpr uint32_t kRamLoadAddress = 0x00A00000;
 

@@ -1,6 +1,6 @@
 #include "sim/request_log.h"
 
-#include "sim/sha256.h"
+#include "tools/digest/sha256.h"
 
 namespace {
 constexpr std::size_t kWholeUpTo = 8192;

@@ -17,7 +17,7 @@
 #include "protocol/programmer_resource.h"
 #include "session/trace_log.h"
 #include "sim/request_log.h"
-#include "sim/sha256.h"
+#include "tools/digest/sha256.h"
 #include "tests/sim/sim_process.h"
 #include "tests/support/temp_directory.h"
 #include "tests/support/virtual_clock.h"

@@ -13,7 +13,7 @@
 #include "package/package_marker.h"
 #include "package/package_reader.h"
 #include "tools/pack/pack_commands.h"
-#include "tools/pack/sha256.h"
+#include "tools/digest/sha256.h"
 
 namespace fs = std::filesystem;
 
@@ -60,7 +60,7 @@ std::array<uint8_t, 32> CopyFile(const fs::path& source, uint64_t expectedSize, 
     }
     if (input.bad()) throw BuildError{"read error in " + source.string()};
     if (copied != expectedSize) throw BuildError{source.string() + " changed while it was read"};
-    return hash.Finish();
+    return hash.Digest();
 }
 
 std::optional<uint64_t> FindMarkerIn(const fs::path& path, std::vector<char>& block) {
@@ -105,7 +105,7 @@ void CheckRoundTrip(const fs::path& written, uint64_t expectedBase, const Packag
         });
         Sha256 hash;
         if (read == EntryRead::kRead) hash.Update(image.data(), image.size());
-        const bool same = (read == EntryRead::kRead || read == EntryRead::kEmpty) && hash.Finish() == sources[slot].digest;
+        const bool same = (read == EntryRead::kRead || read == EntryRead::kEmpty) && hash.Digest() == sources[slot].digest;
         if (!same) throw BuildError{std::string("round trip failed: ") + kSlotFileNames[slot] + " reads back differently"};
     }
 }

@@ -9,7 +9,7 @@
 #include "package/package_header.h"
 #include "package/package_reader.h"
 #include "tools/pack/pack_commands.h"
-#include "tools/pack/sha256.h"
+#include "tools/digest/sha256.h"
 
 namespace {
 // An opened package: the file, its size, where the package begins and its header.
@@ -63,7 +63,7 @@ EntryRead ReadSlot(OpenedPackage& package, const DirectoryEntry& entry, std::str
         image.resize(size);
         return image.data();
     });
-    if (read == EntryRead::kRead || read == EntryRead::kEmpty) digest = Sha256::HexDigest(image.data(), image.size());
+    if (read == EntryRead::kRead || read == EntryRead::kEmpty) digest = Sha256Hex(image.data(), image.size());
     return read;
 }
 

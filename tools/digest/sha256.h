@@ -1,4 +1,4 @@
-// SHA-256 (FIPS 180-4), for the simulated handset's record of what it received.
+// SHA-256 (FIPS 180-4): the digests veltrane-pack prints and the simulated handset records.
 #pragma once
 
 #include <array>

@@ -1,4 +1,4 @@
-#include "sim/sha256.h"
+#include "tools/digest/sha256.h"
 
 #include <algorithm>
 #include <cstring>

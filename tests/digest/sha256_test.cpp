@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "sim/sha256.h"
+#include "tools/digest/sha256.h"
 
 TEST(Sha256, FipsExamples) {
     EXPECT_EQ(Sha256Hex("", 0), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
