@@ -7,8 +7,7 @@
 
 RunSettings runSettings;
 
-namespace {
-void ApplyDefaults() {
+void ApplyDefaultRunSettings() {
     runSettings.writeQcsbl = 0;
     runSettings.writeOemsbl = 0;
     runSettings.writeAmss = 1;
@@ -17,20 +16,21 @@ void ApplyDefaults() {
     runSettings.writeCefs = 0;
 }
 
+namespace {
 int SwitchOf(char byte) { return byte == '1' ? 1 : 0; }
 }  // namespace
 
 void ReadRunSettings(const char* path) {
     std::FILE* file = std::fopen(path, "rb");
     if (!file) {
-        ApplyDefaults();
+        ApplyDefaultRunSettings();
         return;
     }
     char bytes[7];
     size_t got = std::fread(bytes, 1, sizeof bytes, file);
     std::fclose(file);
     if (got < sizeof bytes) {
-        ApplyDefaults();
+        ApplyDefaultRunSettings();
         return;
     }
     runSettings.partitionOverride = SwitchOf(bytes[1]);

@@ -24,5 +24,8 @@ constexpr const char* kRunSettingsFile = "a.ini";
 // override into the "Erased" box (control 1012) of the main window, if there is one.
 void ReadRunSettings(const char* path = kRunSettingsFile);
 
+// The image switches of a run without "a.ini": AMSS, APPSBOOT and FLASH.bin on, the rest off.
+void ApplyDefaultRunSettings();
+
 // Sets all six image switches: the handset asked for a new partition table, so every image goes.
 void EnableAllImageStages();

@@ -56,3 +56,21 @@ public:
     // Owner handle for message boxes (nullptr for none).
     virtual void* OwnerHandle() { return nullptr; }
 };
+
+// A window that shows nothing: stands in where no window exists, and is the base of windows
+// that care about a few of the calls only.
+class QuietWindow : public WindowSeam {
+public:
+    void SetControlText(int, const std::string&) override {}
+    std::string GetControlText(int) override { return {}; }
+    bool GetCheck(int) override { return false; }
+    void SetCheck(int, bool) override {}
+    void ShowStepLabel(const LabelRequest&, const char*) override {}
+    void LayoutDownloadPage() override {}
+    void SetRunState(int) override {}
+    void SetProgressRange(int, int) override {}
+    void SetProgressPosition(int) override {}
+    void RunEnded(int) override {}
+    void ShowCheckingLine(int, int) override {}
+    void DrawTimerText(const std::string&) override {}
+};

@@ -16,20 +16,8 @@
 namespace {
 
 // A main window whose message boxes have a recognisable owner.
-class OwnerWindow final : public WindowSeam {
+class OwnerWindow final : public QuietWindow {
 public:
-    void SetControlText(int, const std::string&) override {}
-    std::string GetControlText(int) override { return {}; }
-    bool GetCheck(int) override { return false; }
-    void SetCheck(int, bool) override {}
-    void ShowStepLabel(const LabelRequest&, const char*) override {}
-    void LayoutDownloadPage() override {}
-    void SetRunState(int) override {}
-    void SetProgressRange(int, int) override {}
-    void SetProgressPosition(int) override {}
-    void RunEnded(int) override {}
-    void ShowCheckingLine(int, int) override {}
-    void DrawTimerText(const std::string&) override {}
     void* OwnerHandle() override { return this; }
 };
 

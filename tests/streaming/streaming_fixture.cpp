@@ -13,12 +13,7 @@ void StreamingFixture::SetUp() {
     accessMode = kAccessNormal;
     Environment = 0;
     runSettings.partitionOverride = 0;
-    runSettings.writeQcsbl = 0;
-    runSettings.writeOemsbl = 0;
-    runSettings.writeAmss = 1;
-    runSettings.writeAppsboot = 1;
-    runSettings.writeFlashBin = 1;
-    runSettings.writeCefs = 0;
+    ApplyDefaultRunSettings();
     LongTransferWait = 0;
     InstallPackage(SmallPackage());
     Trace().Open();
