@@ -31,7 +31,7 @@ std::string HumanDuration(uint64_t seconds) {
 
 ConsoleDisplay::ConsoleDisplay(std::FILE* out, bool terminal, SessionState& session)
     : out_(out), terminal_(terminal), session_(session) {
-    runStartMs_ = SystemClock().MonotonicMs();
+    runStartMs_ = MonotonicMs();
     stageStartMs_ = runStartMs_;
 }
 
@@ -87,7 +87,7 @@ void ConsoleDisplay::ShowStepLabel(const LabelRequest& request, const char* text
     bytesBeforeStage_ += StageBytes();
     stage_ = name;
     packetSize_ = request.labelControl == 3017 ? kProgrammerPacketSize : kImagePacketSize;
-    stageStartMs_ = SystemClock().MonotonicMs();
+    stageStartMs_ = MonotonicMs();
     std::fprintf(out_, "%s\n", name);
     std::fflush(out_);
     Unlock();
@@ -97,7 +97,7 @@ void ConsoleDisplay::SetProgressPosition(int) { Render(false); }
 
 void ConsoleDisplay::Render(bool force) {
     Lock();
-    uint64_t now = SystemClock().MonotonicMs();
+    uint64_t now = MonotonicMs();
     if (!force && now - lastRenderMs_ < kRenderIntervalMs) {
         Unlock();
         return;

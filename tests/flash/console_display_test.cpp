@@ -1,0 +1,127 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "session/process_values.h"
+#include "session/session_state.h"
+#include "tests/support/temp_directory.h"
+#include "tests/support/virtual_clock.h"
+#include "tests/transport/scripted_port.h"
+#include "tools/flash/console_display.h"
+#include "tools/flash/named_port_search.h"
+#include "session/trace_log.h"
+
+namespace {
+
+// The display writes to a file; the test reads back what a user would have seen.
+class ConsoleDisplayTest : public ::testing::Test {
+protected:
+    void SetUp() override { out = std::tmpfile(); }
+    void TearDown() override { std::fclose(out); }
+    std::string Shown() {
+        std::fflush(out);
+        std::rewind(out);
+        std::string text;
+        for (int c; (c = std::fgetc(out)) != EOF;) text += static_cast<char>(c);
+        return text;
+    }
+    static size_t Lines(const std::string& text) {
+        size_t lines = 0;
+        for (char c : text) lines += c == '\n';
+        return lines;
+    }
+
+    ScopedVirtualClock time;
+    SessionState session;
+    std::FILE* out = nullptr;
+};
+
+}  // namespace
+
+TEST_F(ConsoleDisplayTest, StagesAreNamedByTheirLabels) {
+    EXPECT_STREQ(ConsoleDisplay::StageName(3017, "Step 0. Installing Agent"), "programmer");
+    EXPECT_STREQ(ConsoleDisplay::StageName(3022, "Step 4. Upgrading 3rd Image."), "AMSS");
+    EXPECT_STREQ(ConsoleDisplay::StageName(3023, "Step 6. Upgrading 5th Image."), "FLASH.bin");
+    EXPECT_STREQ(ConsoleDisplay::StageName(3023, "Step 7. Upgrading 6th Image."), "CEFS");
+    EXPECT_STREQ(ConsoleDisplay::StageName(3023, "7. Send CEFS"), "CEFS");
+    EXPECT_EQ(ConsoleDisplay::StageName(3025, "Now Upgrading the Items:"), nullptr);
+}
+
+TEST_F(ConsoleDisplayTest, PlainLinesAtMostTenASecondWithFiguresOfTheStage) {
+    ConsoleDisplay display(out, false, session);
+    display.ShowStepLabel({3022, 248, 140, 30, 350}, "Step 2. Upgrading 3rd Image.");
+    session.totalCount = 25;
+    session.doneCount = 5;
+    time.clock.Advance(2000);
+    display.SetProgressPosition(20);
+    for (int i = 0; i < 20; ++i) display.SetProgressPosition(20);  // within the same tenth of a second
+    time.clock.Advance(100);
+    session.doneCount = 10;
+    display.SetProgressPosition(40);
+    std::string shown = Shown();
+    EXPECT_EQ(Lines(shown), 3u) << shown;  // the stage name and two progress lines
+    EXPECT_EQ(shown.rfind("AMSS\n", 0), 0u);
+    EXPECT_NE(shown.find(" 20%     4.0 MB / 20.0 MB "), std::string::npos) << shown;
+    EXPECT_NE(shown.find("2.0 MB/s"), std::string::npos) << shown;  // 4 MB in two seconds
+    EXPECT_NE(shown.find(" 40% "), std::string::npos) << shown;
+    EXPECT_EQ(display.BytesMoved(), 10u * 798720u);
+}
+
+TEST_F(ConsoleDisplayTest, TerminalRewritesOneLineAndFinishesOnRunEnd) {
+    ConsoleDisplay display(out, true, session);
+    display.ShowStepLabel({3017, 248, 80, 30, 350}, "Step 0. Installing Agent");
+    session.totalCount = 28;
+    session.doneCount = 14;
+    time.clock.Advance(500);
+    display.SetProgressPosition(50);
+    EXPECT_FALSE(display.Finished());
+    display.RunEnded(1);
+    EXPECT_TRUE(display.Finished());
+    std::string shown = Shown();
+    EXPECT_NE(shown.find("\r  programmer       50%"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("\033[K"), std::string::npos);
+}
+
+TEST_F(ConsoleDisplayTest, EndStateWithoutFinishIsNotASuccess) {
+    ConsoleDisplay display(out, false, session);
+    display.RunEnded(0);
+    EXPECT_FALSE(display.Finished());
+}
+
+TEST(HumanFigures, BytesAndDurations) {
+    EXPECT_EQ(HumanBytes(512), "512 B");
+    EXPECT_EQ(HumanBytes(798720), "799 kB");
+    EXPECT_EQ(HumanBytes(110672263), "110.7 MB");
+    EXPECT_EQ(HumanDuration(65), "1:05");
+    EXPECT_EQ(HumanDuration(3723), "1:02:03");
+}
+
+TEST(NamedPortSearch, TriesThreeHundredAndOneTimesThenGivesUp) {
+    TempDirectory directory;
+    ScopedVirtualClock time;
+    ScriptedPort port;
+    port.SetOpenResult(2);
+    Trace().Open();
+    EXPECT_EQ(OpenNamedDownloadPort("/dev/ttyUSB0"), 0);
+    Trace().Close();
+    std::string trace = ReadWholeFile("trace.txt");
+    size_t attempts = 0;
+    for (size_t at = trace.find("Open port /dev/ttyUSB0 status 2\n"); at != std::string::npos;
+         at = trace.find("Open port /dev/ttyUSB0 status 2\n", at + 1))
+        ++attempts;
+    EXPECT_EQ(attempts, 301u);
+    EXPECT_EQ(time.clock.SleptMs(), 301u * 100u);
+    EXPECT_EQ(trace.substr(trace.size() - 22), "Can't Connected Port.\n");
+}
+
+TEST(NamedPortSearch, OpensAsSoonAsThePortIsThere) {
+    TempDirectory directory;
+    ScopedVirtualClock time;
+    ScriptedPort port;
+    Trace().Open();
+    EXPECT_EQ(OpenNamedDownloadPort("/dev/ttyUSB0"), 1);
+    Trace().Close();
+    EXPECT_EQ(ReadWholeFile("trace.txt"), "Open port /dev/ttyUSB0 status 0\n");
+    EXPECT_EQ(time.clock.SleptMs(), 0u);
+}
