@@ -12,7 +12,7 @@
 
 struct SessionState;
 
-class ConsoleDisplay final : public WindowSeam {
+class ConsoleDisplay final : public QuietWindow {
 public:
     ConsoleDisplay(std::FILE* out, bool terminal, SessionState& session);
 
@@ -21,13 +21,8 @@ public:
     bool GetCheck(int control) override;
     void SetCheck(int control, bool checked) override;
     void ShowStepLabel(const LabelRequest& request, const char* text) override;
-    void LayoutDownloadPage() override {}
-    void SetRunState(int state) override { runState_ = state; }
-    void SetProgressRange(int, int) override {}
     void SetProgressPosition(int position) override;
     void RunEnded(int showFinishPage) override;
-    void ShowCheckingLine(int, int) override {}
-    void DrawTimerText(const std::string&) override {}
 
     // True once the run reached its end with the reset acknowledged.
     bool Finished() const { return finished_.load() != 0; }
@@ -53,7 +48,6 @@ private:
     uint64_t runStartMs_ = 0;
     uint64_t lastRenderMs_ = 0;
     std::atomic<uint64_t> bytesBeforeStage_{0};
-    std::atomic<int> runState_{kRunStateNotice};
     std::atomic<int> finished_{0};
     bool lineOpen_ = false;
     std::string status_;
