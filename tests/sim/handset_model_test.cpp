@@ -5,38 +5,9 @@
 
 #include "sim/handset_model.h"
 #include "sim/manifest.h"
+#include "tests/sim/host_requests.h"
 
 namespace {
-
-Bytes RamWrite(uint32_t address, const Bytes& data) {
-    Bytes request = {0x0F, static_cast<uint8_t>(address >> 24), static_cast<uint8_t>(address >> 16),
-                     static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address),
-                     static_cast<uint8_t>(data.size() >> 8), static_cast<uint8_t>(data.size())};
-    request.insert(request.end(), data.begin(), data.end());
-    return request;
-}
-
-const Bytes kGo = {0x05, 0x00, 0xA0, 0x00, 0x00};
-
-Bytes Hello() {
-    Bytes request = {0x01};
-    const std::string magic = "QCOM fast download protocol host";
-    request.insert(request.end(), magic.begin(), magic.end());
-    request.insert(request.end(), {0x03, 0x02, 0x01});
-    return request;
-}
-
-Bytes StreamWrite(uint32_t address, const Bytes& data) {
-    Bytes request = {0x07, static_cast<uint8_t>(address), static_cast<uint8_t>(address >> 8),
-                     static_cast<uint8_t>(address >> 16), static_cast<uint8_t>(address >> 24)};
-    request.insert(request.end(), data.begin(), data.end());
-    return request;
-}
-
-Bytes Ack(uint32_t address) {
-    return {0x08, static_cast<uint8_t>(address), static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address >> 16),
-            static_cast<uint8_t>(address >> 24)};
-}
 
 HandsetModel Streaming(HandsetConfig config = {}) {
     HandsetModel handset(std::move(config));
@@ -132,9 +103,9 @@ TEST(Programmer, StoredTableAndStatusOneUntilTheOverride) {
 TEST(Programmer, StreamWritesMustBeContiguousFromZero) {
     HandsetModel handset = Streaming();
     EXPECT_EQ(handset.Handle({0x1B, 0x05, 0x40, 0x41}).reply, (Bytes{0x1C, 0x00}));
-    EXPECT_EQ(handset.Handle(StreamWrite(0, {1, 2, 3, 4})).reply, Ack(0));
-    EXPECT_EQ(handset.Handle(StreamWrite(8, {9})).reply, Ack(4)) << "a gap is answered with the address expected";
-    EXPECT_EQ(handset.Handle(StreamWrite(4, {5, 6})).reply, Ack(4));
+    EXPECT_EQ(handset.Handle(StreamWrite(0, {1, 2, 3, 4})).reply, StreamAck(0));
+    EXPECT_EQ(handset.Handle(StreamWrite(8, {9})).reply, StreamAck(4)) << "a gap is answered with the address expected";
+    EXPECT_EQ(handset.Handle(StreamWrite(4, {5, 6})).reply, StreamAck(4));
     EXPECT_EQ(handset.Handle({0x15}).reply, Bytes{0x16});
     const auto& images = handset.Images();
     EXPECT_EQ(images.at("amss").bytes, 6u);
@@ -149,8 +120,8 @@ TEST(Programmer, ARepeatedWriteIsAcknowledgedAgainAndStoredOnce) {
     handset.Handle(StreamWrite(0, {1, 2}));
     auto repeat = handset.Handle(StreamWrite(0, {1, 2}));
     EXPECT_TRUE(repeat.repeated);
-    EXPECT_EQ(repeat.reply, Ack(0));
-    EXPECT_EQ(handset.Handle(StreamWrite(0, {1, 7})).reply, Ack(2)) << "same address, other data: not a repeat";
+    EXPECT_EQ(repeat.reply, StreamAck(0));
+    EXPECT_EQ(handset.Handle(StreamWrite(0, {1, 7})).reply, StreamAck(2)) << "same address, other data: not a repeat";
     EXPECT_EQ(handset.Images().at("flash_bin").bytes, 2u);
 }
 
@@ -159,10 +130,10 @@ TEST(Programmer, WrongAddressAcknowledgesThePreviousChunkAndStillStores) {
     handset.Handle({0x1B, 0x09});
     handset.Handle(StreamWrite(0, {1, 2}));
     auto wrong = handset.Handle(StreamWrite(2, {3, 4}), true);
-    EXPECT_EQ(wrong.reply, Ack(0));
+    EXPECT_EQ(wrong.reply, StreamAck(0));
     EXPECT_FALSE(wrong.streamWrite);
     auto resent = handset.Handle(StreamWrite(2, {3, 4}));
-    EXPECT_EQ(resent.reply, Ack(2));
+    EXPECT_EQ(resent.reply, StreamAck(2));
     EXPECT_EQ(handset.Images().at("cefs").bytes, 4u);
 }
 

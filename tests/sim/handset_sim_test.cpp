@@ -18,6 +18,7 @@
 #include "session/trace_log.h"
 #include "sim/request_log.h"
 #include "tools/digest/sha256.h"
+#include "tests/sim/host_requests.h"
 #include "tests/sim/sim_process.h"
 #include "tests/support/temp_directory.h"
 #include "tests/support/virtual_clock.h"
@@ -32,30 +33,11 @@ Bytes ProgrammerImage() {
     return image;
 }
 
-Bytes WritePacket(const Bytes& image, uint32_t index) {
-    const uint32_t address = 0x00A00000 + index * 4096;
-    const uint32_t length = std::min<uint32_t>(4096, static_cast<uint32_t>(image.size()) - index * 4096);
-    Bytes content = {0x0F, static_cast<uint8_t>(address >> 24), static_cast<uint8_t>(address >> 16),
-                     static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address),
-                     static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length)};
-    content.resize(7 + length);
-    std::copy(image.begin() + index * 4096, image.begin() + index * 4096 + length, content.begin() + 7);
-    return content;
-}
-
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream stream(text);
     for (std::string line; std::getline(stream, line);) lines.push_back(line);
     return lines;
-}
-
-Bytes Hello() {
-    Bytes request = {0x01};
-    const std::string magic = "QCOM fast download protocol host";
-    request.insert(request.end(), magic.begin(), magic.end());
-    request.insert(request.end(), {0x03, 0x02, 0x01});
-    return request;
 }
 
 int Exchange(const Bytes& request, const Bytes& expected) {
@@ -103,9 +85,9 @@ TEST_F(HandsetSimTest, ProgrammerStageWithLostAndSpoiledRepliesLogsExactlyTheFra
     const Bytes image = ProgrammerImage();
     std::vector<Bytes> expected;
     for (uint32_t packet = 0; packet < 28; ++packet) {
-        expected.push_back(WritePacket(image, packet));
+        expected.push_back(ProgrammerPacket(image, packet));
         uint32_t number = static_cast<uint32_t>(expected.size());
-        if (number == 3 || number == 7 || number == 30) expected.push_back(WritePacket(image, packet));
+        if (number == 3 || number == 7 || number == 30) expected.push_back(ProgrammerPacket(image, packet));
     }
     expected.push_back({0x05, 0x00, 0xA0, 0x00, 0x00});
     expected.push_back(Hello());
