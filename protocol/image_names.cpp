@@ -13,12 +13,15 @@ std::string ImageFileName(ImageSlot slot) {
     return name + kSlotFileNames[slot];
 }
 
-bool PackageSlotHoldsImage(ImageSlot slot) {
-    const DirectoryEntry& entry = packageDirectory[slot];
-    if (entry.presence != 1) return false;
+std::vector<ImageSlot> SlotsNotHeldInFull(std::span<const ImageSlot> slots) {
     PackageFile file;
     uint64_t size = 0;
     uint64_t base = 0;
-    if (!file.Open(executableFileName) || !file.QuerySize(size) || !LocatePackage(file, base)) return false;
-    return EntryInsideFile(size, base, entry);
+    const bool located = file.Open(executableFileName) && file.QuerySize(size) && LocatePackage(file, base);
+    std::vector<ImageSlot> missing;
+    for (ImageSlot slot : slots) {
+        const DirectoryEntry& entry = packageDirectory[slot];
+        if (!located || entry.presence != 1 || !EntryInsideFile(size, base, entry)) missing.push_back(slot);
+    }
+    return missing;
 }

@@ -74,9 +74,9 @@ int OpenImage(ImageTarget target) {
     std::unique_ptr<PacketBuffer> buffer;
     if (info.openCarriesHeader) {
         buffer = OpenPackageImage(kHeaderChunkSize, ImageFileName(info.headerSlot));
-        if (!Loadable(*buffer, info.headerSlot)) return 0;
-        // A header-less open can only fail: refuse it before spending attempts on empty frames.
-        if (buffer->chunkCount == 0) {
+        // Without its header (not loadable, or empty) the open can only fail: refuse it
+        // before spending attempts on empty frames.
+        if (buffer->imageLoad != ImageLoad::kLoaded || buffer->chunkCount == 0) {
             TraceFormat("Can't Load %s\n", kSlotFileNames[info.headerSlot]);
             return 0;
         }

@@ -36,13 +36,9 @@ constexpr ImageSlot kOverriddenSlots[] = {kSlotQcsblHeader, kSlotQcsbl,     kSlo
                                           kSlotFlashBin,    kSlotCefs};
 
 bool PackageHoldsEveryImage() {
-    bool complete = true;
-    for (ImageSlot slot : kOverriddenSlots) {
-        if (PackageSlotHoldsImage(slot)) continue;
-        TraceFormat("Can't Load %s\n", kSlotFileNames[slot]);
-        complete = false;
-    }
-    return complete;
+    const std::vector<ImageSlot> missing = SlotsNotHeldInFull(kOverriddenSlots);
+    for (ImageSlot slot : missing) TraceFormat("Can't Load %s\n", kSlotFileNames[slot]);
+    return missing.empty();
 }
 
 }  // namespace
