@@ -40,7 +40,9 @@ int WritePort(const uint8_t* data, uint32_t length, uint32_t* written) {
         int status = port.write(port.context, data + sent, piece, &pieceWritten, WaitFor(kWriteWaitMs));
         if (status != 0 || pieceWritten != piece) {
             *written = pieceWritten;
-            return status;
+            // A piece that went out short is a failure even when the port reported none:
+            // the rest of the frame was never sent.
+            return status != 0 ? status : -1;
         }
         sent += piece;
         *written = sent;

@@ -20,7 +20,8 @@ int OpenPort(const char* path);
 void ClosePort();
 // Writes in pieces of 256 bytes, each awaited before the next. *written: the whole length
 // on success, 0 after an expired wait or a piece that could not start, the short count of
-// the failing piece after a short piece.
+// the failing piece after a short piece. A short piece fails with the port's error code,
+// or -1 when the port reported none.
 int WritePort(const uint8_t* data, uint32_t length, uint32_t* written);
 // One read: on entry *length is the buffer size, on return the bytes received (0 after a
 // failure). A reply is expected whole from one read.

@@ -35,6 +35,17 @@ TEST(WritePort, ShortSecondPieceReportsItsErrorAndShortCount) {
     EXPECT_EQ(port.PieceSizes(), (std::vector<uint32_t>{256, 256}));
 }
 
+TEST(WritePort, PieceThatGoesOutShortWithoutAnErrorIsAFailure) {
+    ScriptedPort port;
+    auto data = Bytes(700);
+    uint32_t written = 0;
+    port.QueueWriteFailure(0, 256);
+    port.QueueWriteFailure(0, 40);  // the port says all went well, but only 40 bytes left
+    EXPECT_EQ(WritePort(data.data(), 700, &written), -1);
+    EXPECT_EQ(written, 40u);  // the failing piece's own count, as the trace prints it
+    EXPECT_EQ(port.PieceSizes(), (std::vector<uint32_t>{256, 256}));
+}
+
 TEST(WritePort, ExpiredWaitReportsNothingWritten) {
     ScriptedPort port;
     auto data = Bytes(10);
