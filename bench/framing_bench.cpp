@@ -13,10 +13,11 @@ namespace {
 
 void FillRandom(PacketBuffer& buffer) {
     std::mt19937 random(1);
-    for (uint32_t i = 0; i < buffer.totalLength; ++i) buffer.payload[i] = static_cast<uint8_t>(random());
+    uint8_t* bytes = buffer.AllocatePayload(buffer.totalLength);
+    for (uint32_t i = 0; i < buffer.totalLength; ++i) bytes[i] = static_cast<uint8_t>(random());
 }
 
-void FillFlags(PacketBuffer& buffer) { std::memset(buffer.payload.get(), 0x7E, buffer.totalLength); }
+void FillFlags(PacketBuffer& buffer) { std::memset(buffer.AllocatePayload(buffer.totalLength), 0x7E, buffer.totalLength); }
 
 const uint8_t kHeader[5] = {0x07, 0x00, 0x30, 0x0C, 0x00};
 
@@ -38,7 +39,7 @@ void UnframeResponse(benchmark::State& state, void (*fill)(PacketBuffer&)) {
     const uint32_t received = buffer.framedLength;
     for (auto _ : state) {
         state.PauseTiming();  // the frame arrives, as a read would deliver it
-        std::memcpy(buffer.receiveBuffer.get(), buffer.frameBuffer.get(), received);
+        std::memcpy(buffer.receiveBuffer, buffer.frameBuffer, received);
         state.ResumeTiming();
         buffer.UnframeResponse(received);
         benchmark::DoNotOptimize(buffer.receiveBuffer[0]);

@@ -73,7 +73,7 @@ void BM_LoadFlashBinFromPackage(benchmark::State& state) {
     for (auto _ : state) {
         auto buffer = OpenPackageImage(kStreamChunkSize, "FLASH.bin");
         if (buffer->imageLoad != ImageLoad::kLoaded) state.SkipWithError("FLASH.bin did not load");
-        benchmark::DoNotOptimize(buffer->payload.get());
+        benchmark::DoNotOptimize(buffer->payload);
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kFlashBinSize);
 }

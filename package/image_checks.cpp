@@ -4,6 +4,7 @@
 #include "package/image_slots.h"
 #include "package/package_file.h"
 #include "package/package_header.h"
+#include "session/image_targets.h"
 #include "session/message_box.h"
 #include "session/process_exit.h"
 #include "session/process_values.h"
@@ -13,27 +14,13 @@
 #include "session/window_seam.h"
 
 namespace {
-struct SlotTest {
-    const std::atomic<int>* selectionSwitch;  // nullptr: the programmer stage, always on
-    uint32_t slot;
-    const char* missingWord;
-};
-
-// In the order the words appear in the list: AMSS before APPSBOOT, as a run writes them.
-const SlotTest kSlotTests[] = {
-    {nullptr, kSlotProgrammer, "NO HEX "},
-    {nullptr, kSlotPartition, "NO partition "},
-    {&runSettings.writeQcsbl, kSlotQcsblHeader, "NO qcsbl_header "},
-    {&runSettings.writeQcsbl, kSlotQcsbl, "NO qcsbl "},
-    {&runSettings.writeOemsbl, kSlotOemsblHeader, "NO oemsbl_header "},
-    {&runSettings.writeOemsbl, kSlotOemsbl, "NO oemsbl "},
-    {&runSettings.writeAmss, kSlotAmssHeader, "NO AMSS_header "},
-    {&runSettings.writeAmss, kSlotAmss, "NO AMSS "},
-    {&runSettings.writeAppsboot, kSlotAppsbootHeader, "NO appsboots_header "},
-    {&runSettings.writeAppsboot, kSlotAppsboot, "NO appsboots "},
-    {&runSettings.writeFlashBin, kSlotFlashBin, "NO FLASH.bin "},
-    {&runSettings.writeCefs, kSlotCefs, "NO cefs "},
-};
+// A slot the run needs: present (presence byte 1) and, for a header that travels inside
+// an open request, not empty: an open without its header's bytes can only fail, after the
+// partition table has already gone and the first images are written.
+bool SlotSupplied(ImageSlot slot, bool needsBytes) {
+    const DirectoryEntry& entry = packageDirectory[slot];
+    return entry.presence == 1 && (!needsBytes || entry.size != 0);
+}
 }  // namespace
 
 int CheckProgramFile() {
@@ -52,14 +39,20 @@ int CheckImageSet(std::string& missingImageList) {
     // Without a package the block is all zeros: every slot is absent and the tests fail.
     DecodePackageDirectory(block);
 
+    // The programmer stage is always on; then the selected targets in the order a run
+    // writes them (AMSS before APPSBOOT), header before body.
     int result = 1;
-    for (const SlotTest& test : kSlotTests) {
-        const int wanted = test.selectionSwitch ? test.selectionSwitch->load() : 1;
-        if (wanted != 1) continue;
-        if (packageDirectory[test.slot].presence != static_cast<uint32_t>(wanted)) {
-            missingImageList += test.missingWord;
-            result = 0;
-        }
+    const auto test = [&](ImageSlot slot, bool needsBytes, const char* missingWord) {
+        if (SlotSupplied(slot, needsBytes)) return;
+        missingImageList += missingWord;
+        result = 0;
+    };
+    test(kSlotProgrammer, false, "NO HEX ");
+    test(kSlotPartition, false, "NO partition ");
+    for (const ImageTargetInfo& info : kImageTargets) {
+        if (!TargetSelected(info)) continue;
+        if (info.openCarriesHeader) test(info.headerSlot, true, info.headerMissingWord);
+        test(info.bodySlot, false, info.bodyMissingWord);
     }
     return result;
 }

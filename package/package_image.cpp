@@ -9,8 +9,7 @@
 
 namespace {
 void MarkFailed(PacketBuffer& buffer) {
-    buffer.payload.reset();
-    buffer.payloadCapacity = 0;
+    buffer.ReleasePayload();
     buffer.totalLength = 0;
     buffer.chunkCount = 0;
     buffer.chunkSize = 0;
@@ -18,6 +17,7 @@ void MarkFailed(PacketBuffer& buffer) {
 }
 
 ImageLoad LoadSlot(PacketBuffer& buffer) {
+    if (!buffer.Ready()) return ImageLoad::kFailed;
     const uint32_t slot = currentImageIndex.load();
     if (slot >= kSlotCount) return ImageLoad::kFailed;
     const DirectoryEntry entry = packageDirectory[slot];
@@ -29,21 +29,21 @@ ImageLoad LoadSlot(PacketBuffer& buffer) {
     if (!file.Open(executableFileName) || !file.QuerySize(fileSize)) return ImageLoad::kFailed;
     if (!LocatePackage(file, base)) return ImageLoad::kFailed;
 
-    const ImageAllocator allocate = [&buffer](uint32_t size) -> uint8_t* {
-        try {
-            buffer.AllocatePayload(size);
-        } catch (const std::bad_alloc&) {
-            return nullptr;
+    if (EntryInsideFile(fileSize, base, entry) && entry.size != 0) {
+        if (std::unique_ptr<FileView> view = file.Map(base + entry.offset, entry.size)) {
+            const uint8_t* bytes = view->Bytes();
+            buffer.UsePayload(bytes, entry.size, std::move(view));
+            buffer.SetPayloadLength(entry.size);
+            return ImageLoad::kLoaded;
         }
-        return buffer.payload.get();
-    };
+    }
+    const ImageAllocator allocate = [&buffer](uint32_t size) { return buffer.AllocatePayload(size); };
     switch (ReadEntry(file, fileSize, base, entry, allocate)) {
     case EntryRead::kRead:
         buffer.SetPayloadLength(entry.size);
         return ImageLoad::kLoaded;
     case EntryRead::kEmpty:
-        buffer.payload.reset();
-        buffer.payloadCapacity = 0;
+        buffer.ReleasePayload();
         buffer.SetPayloadLength(0);
         return ImageLoad::kEmptySlot;
     default:
@@ -53,11 +53,16 @@ ImageLoad LoadSlot(PacketBuffer& buffer) {
 }  // namespace
 
 std::unique_ptr<PacketBuffer> OpenPackageImage(uint32_t chunkSize, const std::string& /*fileName*/) {
-    auto buffer = std::make_unique<PacketBuffer>(chunkSize);
+    std::unique_ptr<PacketBuffer> buffer(new (std::nothrow) PacketBuffer(chunkSize, PacketBuffer::InitialPayload::kNone));
+    if (!buffer) return nullptr;
     const ImageLoad result = LoadSlot(*buffer);
     if (result == ImageLoad::kFailed)
         MarkFailed(*buffer);
     else
         buffer->imageLoad = result;
     return buffer;
+}
+
+bool ImageLoadFailed(const std::unique_ptr<PacketBuffer>& buffer) {
+    return !buffer || buffer->imageLoad == ImageLoad::kFailed;
 }

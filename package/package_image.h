@@ -12,6 +12,7 @@
 //               names no slot, the program file cannot be opened or its size read, it holds
 //               no marker, the entry does not lie inside the file, the memory for the image
 //               cannot be had, or fewer bytes were read than the directory gives.
+//               On POSIX systems a loaded image is mapped from the file, not copied.
 //               totalLength, chunkCount and chunkSize are 0 and there is no payload. A
 //               transfer step must fail on this rather than report success with nothing sent.
 #pragma once
@@ -29,5 +30,10 @@ constexpr uint32_t kHeaderChunkSize = 10240;   // 0x2800
 // Loads the slot named by currentImageIndex from the package in the program file
 // (executableFileName), using the directory of the last DecodePackageDirectory. fileName
 // is the image's name (prefixed by the image folder in service mode); the images always
-// come from the package, so it only names the image. Never returns null.
+// come from the package, so it only names the image. Returns null only when not even the
+// buffer's own record could be allocated; the transfer buffers or the image's memory that
+// cannot be had make the load kFailed.
 std::unique_ptr<PacketBuffer> OpenPackageImage(uint32_t chunkSize, const std::string& fileName);
+
+// Whether the load gave nothing a transfer may use (null, or kFailed).
+bool ImageLoadFailed(const std::unique_ptr<PacketBuffer>& buffer);

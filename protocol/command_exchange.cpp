@@ -10,22 +10,22 @@
 AttemptRecord RunAttempt(PacketBuffer& buffer, std::span<const uint8_t> expected, const ExchangeOptions& options,
                          bool send) {
     AttemptRecord attempt;
-    buffer.ClearReceiveBuffer();
+    buffer.ClearReceiveBuffer(static_cast<uint32_t>(expected.size()));
     if (options.beforeAttempt) options.beforeAttempt();
     if (send) {
-        attempt.writeStatus = WritePort(buffer.frameBuffer.get(), buffer.framedLength, &attempt.written);
+        attempt.writeStatus = WritePort(buffer.frameBuffer, buffer.framedLength, &attempt.written);
         if (attempt.writeStatus != 0 && options.trace) TraceFormat(options.sendFailureText, attempt.writeStatus);
     }
 
     uint32_t received = kRequestedReadLength;
-    attempt.readStatus = ReadPort(buffer.receiveBuffer.get(), &received);
+    attempt.readStatus = ReadPort(buffer.receiveBuffer, &received);
     received = std::min(received, buffer.capacity);
     attempt.received = received;
     buffer.NoteReceived(attempt.readStatus, received);
     if (options.afterRead) options.afterRead();
     if (attempt.readStatus != 0 && options.trace) {
         TraceLineWithBytes(FormatText(options.receiveFailureText, attempt.readStatus, static_cast<int>(received)),
-                           buffer.receiveBuffer.get(), received);
+                           buffer.receiveBuffer, received);
     }
     buffer.UnframeResponse(received);
 
@@ -38,7 +38,7 @@ AttemptRecord RunAttempt(PacketBuffer& buffer, std::span<const uint8_t> expected
         return attempt;
     }
     // The comparison may look past what arrived: the bytes there are zero, as after a clear.
-    if (expected.empty() || std::memcmp(buffer.receiveBuffer.get(), expected.data(), expected.size()) == 0) {
+    if (expected.empty() || std::memcmp(buffer.receiveBuffer, expected.data(), expected.size()) == 0) {
         attempt.result = AttemptResult::kMatched;
         return attempt;
     }
@@ -48,7 +48,7 @@ AttemptRecord RunAttempt(PacketBuffer& buffer, std::span<const uint8_t> expected
                                       attempt.writeStatus, 0, static_cast<int>(attempt.written),
                                       static_cast<int>(received));
         Trace().Append(line.data(), line.size());
-        TraceLineWithBytes(line, buffer.receiveBuffer.get(), received);
+        TraceLineWithBytes(line, buffer.receiveBuffer, received);
     }
     return attempt;
 }
@@ -73,7 +73,7 @@ int RunAttempts(PacketBuffer& buffer, std::span<const uint8_t> expected, const E
 
 int ExchangeCommand(PacketBuffer& buffer, std::span<const uint8_t> header, std::span<const uint8_t> expected,
                     const char* successLine, const ExchangeOptions& options) {
-    buffer.ClearTransferBuffers();
+    buffer.ClearTransferBuffers(static_cast<uint32_t>(expected.size()));
     if (buffer.chunkCount != 0) buffer.BuildFrame(header.data(), static_cast<uint32_t>(header.size()), 0);
     if (!RunAttempts(buffer, expected, options)) return 0;
     if (options.trace && successLine) {
@@ -81,4 +81,9 @@ int ExchangeCommand(PacketBuffer& buffer, std::span<const uint8_t> header, std::
         Trace().Append(successLine);
     }
     return 1;
+}
+
+int TraceNoMemory() {
+    Trace().Append(kNoMemoryText);
+    return 0;
 }

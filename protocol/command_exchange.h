@@ -17,6 +17,8 @@ constexpr const char* kReceiveFailureText = "Can't Recv  %d recv num: %d Data:\n
 constexpr const char* kCefsSendFailureText = "Can't Send %d:\n";
 constexpr const char* kCefsReceiveFailureText = "Can't Recv  %d recv num: %d Data: \n";
 constexpr const char* kGiveUpText = "Can't Send or Received\n";
+// A command that cannot get the memory it needs gives up before it sends anything.
+constexpr const char* kNoMemoryText = "Not enough memory\n";
 
 constexpr uint32_t kRequestedReadLength = PacketBuffer::kCapacity;
 constexpr int kFailureLimit = 30;  // failures tolerated; the next one ends the exchange
@@ -69,3 +71,6 @@ int RunAttempts(PacketBuffer& buffer, std::span<const uint8_t> expected, const E
 // line twice. 1 on success, 0 when it gave up.
 int ExchangeCommand(PacketBuffer& buffer, std::span<const uint8_t> header, std::span<const uint8_t> expected,
                     const char* successLine, const ExchangeOptions& options = {});
+
+// Traces that the command could not get its memory; returns 0, the command's failure.
+int TraceNoMemory();

@@ -21,14 +21,14 @@ void PacketBuffer::BuildFrame(const uint8_t* header, uint32_t headerLength, uint
     const uint64_t maxContent = (capacity - 2) / 2 - 2;
     uint64_t roomForChunk = headerLength < maxContent ? maxContent - headerLength : 0;
     chunkLength = std::min(chunkLength, roomForChunk);
-    const uint8_t* chunk = chunkLength ? payload.get() + offset : nullptr;
+    const uint8_t* chunk = chunkLength ? payload + offset : nullptr;
 
     uint16_t crc = Crc16Update(kCrc16Preset, header, headerLength);
     if (chunkLength) crc = Crc16Update(crc, chunk, static_cast<std::size_t>(chunkLength));
     crc = static_cast<uint16_t>(~crc);
     const uint8_t crcBytes[2] = {static_cast<uint8_t>(crc & 0xFF), static_cast<uint8_t>(crc >> 8)};
 
-    uint8_t* frame = frameBuffer.get();
+    uint8_t* frame = frameBuffer;
     uint8_t* out = EscapeInto(frame + 1, header, headerLength);
     if (chunkLength) out = EscapeInto(out, chunk, static_cast<std::size_t>(chunkLength));
     out = EscapeInto(out, crcBytes, sizeof crcBytes);
@@ -40,7 +40,7 @@ void PacketBuffer::BuildFrame(const uint8_t* header, uint32_t headerLength, uint
 void PacketBuffer::UnframeResponse(uint32_t received) {
     if (received == 0) return;
     uint32_t n = std::min(received, capacity);
-    uint8_t* reply = receiveBuffer.get();
+    uint8_t* reply = receiveBuffer;
     // Both flags become 0; the content, unescaped, moves to position 0, followed by its CRC
     // and the zeros that the removed escapes and the flags leave behind.
     reply[0] = 0;

@@ -3,6 +3,7 @@
 #include "package/package_file.h"
 #include "package/package_header.h"
 #include "package/package_reader.h"
+#include "session/image_targets.h"
 #include "session/process_values.h"
 #include "session/session_state.h"
 
@@ -13,15 +14,19 @@ std::string ImageFileName(ImageSlot slot) {
     return name + kSlotFileNames[slot];
 }
 
-std::vector<ImageSlot> SlotsNotHeldInFull(std::span<const ImageSlot> slots) {
+std::vector<ImageSlot> SlotsTheOverrideCannotHave() {
     PackageFile file;
     uint64_t size = 0;
     uint64_t base = 0;
     const bool located = file.Open(executableFileName) && file.QuerySize(size) && LocatePackage(file, base);
-    std::vector<ImageSlot> missing;
-    for (ImageSlot slot : slots) {
+    const auto held = [&](ImageSlot slot, bool needsBytes) {
         const DirectoryEntry& entry = packageDirectory[slot];
-        if (!located || entry.presence != 1 || !EntryInsideFile(size, base, entry)) missing.push_back(slot);
+        return located && entry.presence == 1 && EntryInsideFile(size, base, entry) && (!needsBytes || entry.size != 0);
+    };
+    std::vector<ImageSlot> missing;
+    for (const ImageTargetInfo& info : kImageTargets) {
+        if (info.openCarriesHeader && !held(info.headerSlot, true)) missing.push_back(info.headerSlot);
+        if (!held(info.bodySlot, false)) missing.push_back(info.bodySlot);
     }
     return missing;
 }

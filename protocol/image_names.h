@@ -2,7 +2,6 @@
 // a slot's image can be had in full before anything is sent that would need it.
 #pragma once
 
-#include <span>
 #include <string>
 #include <vector>
 
@@ -11,7 +10,9 @@
 // The slot's file name, prefixed with the image folder in service mode.
 std::string ImageFileName(ImageSlot slot);
 
-// The slots among `slots` that the package cannot supply in full: absent from the run's
-// package directory, or with bytes outside the program file (an empty present slot is
-// supplied: it asks for nothing). The program file is located once for all of them.
-std::vector<ImageSlot> SlotsNotHeldInFull(std::span<const ImageSlot> slots);
+// The slots that the partition-table override would need and the package cannot supply:
+// the header and body slot of every image target, each absent from the run's package
+// directory or with bytes outside the program file, and the headers that travel inside
+// an open request present but empty (such an open can only fail). An empty body is
+// supplied: it asks for nothing. The program file is located once for all of them.
+std::vector<ImageSlot> SlotsTheOverrideCannotHave();

@@ -1,12 +1,15 @@
 #include "protocol/image_transfer.h"
 
 #include <memory>
+#include <new>
 
 #include "package/package_image.h"
+#include "protocol/chunk_transfer.h"
 #include "protocol/command_exchange.h"
+#include "protocol/download_codes.h"
 #include "protocol/image_names.h"
-#include "protocol/image_targets.h"
 #include "session/clock.h"
+#include "session/image_targets.h"
 #include "session/process_values.h"
 #include "session/session_state.h"
 #include "session/trace_log.h"
@@ -21,48 +24,71 @@ void TraceTimes(const char* text, int count) {
     for (int i = 0; i < count; ++i) Trace().Append(text);
 }
 
-// An image that cannot be had in full must not pass for a transfer that sent nothing.
-bool Loadable(const PacketBuffer& buffer, ImageSlot slot) {
-    if (buffer.imageLoad != ImageLoad::kFailed) return true;
-    TraceFormat("Can't Load %s\n", kSlotFileNames[slot]);
-    return false;
+void TraceCannotLoad(ImageSlot slot) { TraceFormat("Can't Load %s\n", kSlotFileNames[slot]); }
+
+void PutLittleEndian(std::span<uint8_t> field, uint32_t value) {
+    for (uint8_t& byte : field) {
+        byte = static_cast<uint8_t>(value);
+        value >>= 8;
+    }
 }
 
-void PutAddress(uint8_t* field, uint32_t address) {
-    field[0] = static_cast<uint8_t>(address);
-    field[1] = static_cast<uint8_t>(address >> 8);
-    field[2] = static_cast<uint8_t>(address >> 16);
-    field[3] = static_cast<uint8_t>(address >> 24);
+// A stream write names its chunk by the chunk's offset in the image, and the handset's
+// acknowledgement repeats it.
+void FillStreamWrite(uint32_t chunk, uint32_t, std::span<uint8_t> header, std::span<uint8_t> expected) {
+    const uint32_t address = chunk * kStreamChunkSize;
+    PutLittleEndian(header.subspan(1, 4), address);
+    PutLittleEndian(expected.subspan(1, 4), address);
 }
 
-// The open's special rules: the QCSBL open paces itself differently, and the AMSS and
-// FLASH.bin opens wait long for their replies while the handset prepares its flash.
-ExchangeOptions OpenOptions(ImageTarget target) {
+void RaiseLongWait(const ImageTargetInfo& info) {
+    LongTransferWait = 1;
+    if (info.openRaisesPipeTimeouts && Environment == 1) SetPipeTimeouts(kLongOpenPipeTimeoutMs, kLongOpenPipeTimeoutMs);
+}
+
+// The open's pacing, and the long wait of the opens that make the handset prepare its flash.
+ExchangeOptions OpenOptions(const ImageTargetInfo& info) {
     ExchangeOptions options;
-    switch (target) {
-    case ImageTarget::Qcsbl:
-        options.pauseAfterMismatchMs = 0;
-        options.pauseBeforeLimitTestMs = 100;
-        options.pauseAfterTransportFailureMs = 100;
-        break;
-    case ImageTarget::Amss:
-        options.beforeAttempt = [] { LongTransferWait = 1; };
+    options.pauseAfterMismatchMs = info.openPauseAfterMismatchMs;
+    options.pauseAfterTransportFailureMs = info.openPauseAfterTransportFailureMs;
+    options.pauseBeforeLimitTestMs = info.openPauseBeforeLimitTestMs;
+    if (info.openWaitsLong) {
+        options.beforeAttempt = [&info] { RaiseLongWait(info); };
         options.afterRead = [] { LongTransferWait = 0; };
-        break;
-    case ImageTarget::FlashBin:
-        options.beforeAttempt = [] {
-            LongTransferWait = 1;
-            if (Environment == 1) SetPipeTimeouts(kLongOpenPipeTimeoutMs, kLongOpenPipeTimeoutMs);
-        };
-        options.afterRead = [] { LongTransferWait = 0; };
-        break;
-    default:
-        break;
     }
     return options;
 }
 
-SessionState* ProgressOf(const ImageTargetInfo& info) { return info.publishesProgress ? currentSession.load() : nullptr; }
+ExchangeOptions WriteOptions(const ImageTargetInfo& info) {
+    ExchangeOptions options;
+    options.pauseAfterTransportFailureMs = info.writeRetryPauseMs;
+    options.pauseAfterMismatchMs = info.writeRetryPauseMs;
+    if (info.cefsFailureTexts) {
+        options.sendFailureText = kCefsSendFailureText;
+        options.receiveFailureText = kCefsReceiveFailureText;
+    }
+    return options;
+}
+
+// The open's buffer: the header image for the targets whose open carries one (cut to its
+// first chunk), else no payload. Null when the open can only fail: without its header (not
+// loadable, or empty) it would spend its attempts on empty frames.
+std::unique_ptr<PacketBuffer> OpenBuffer(const ImageTargetInfo& info) {
+    if (!info.openCarriesHeader) {
+        std::unique_ptr<PacketBuffer> buffer(new (std::nothrow) PacketBuffer(0));
+        if (!buffer || !buffer->Ready()) {
+            TraceNoMemory();
+            return nullptr;
+        }
+        return buffer;
+    }
+    std::unique_ptr<PacketBuffer> buffer = OpenPackageImage(kHeaderChunkSize, ImageFileName(info.headerSlot));
+    if (ImageLoadFailed(buffer) || buffer->chunkCount == 0) {
+        TraceCannotLoad(info.headerSlot);
+        return nullptr;
+    }
+    return buffer;
+}
 
 }  // namespace
 
@@ -71,28 +97,18 @@ int OpenImage(ImageTarget target) {
     TraceTimes(info.openHeading, 2);
     Trace().Append(info.openBuffer);
 
-    std::unique_ptr<PacketBuffer> buffer;
-    if (info.openCarriesHeader) {
-        buffer = OpenPackageImage(kHeaderChunkSize, ImageFileName(info.headerSlot));
-        // Without its header (not loadable, or empty) the open can only fail: refuse it
-        // before spending attempts on empty frames.
-        if (buffer->imageLoad != ImageLoad::kLoaded || buffer->chunkCount == 0) {
-            TraceFormat("Can't Load %s\n", kSlotFileNames[info.headerSlot]);
-            return 0;
-        }
-    } else {
-        buffer = std::make_unique<PacketBuffer>(0);
-    }
-    const uint8_t request[] = {0x1B, info.imageType};
-    const uint8_t expected[] = {0x1C, 0x00};
-    buffer->ClearTransferBuffers();
+    std::unique_ptr<PacketBuffer> buffer = OpenBuffer(info);
+    if (!buffer) return 0;
+    const uint8_t request[] = {streaming::kOpenMultiImage, info.imageType};
+    const uint8_t expected[] = {streaming::kOpenMultiImageReply, streaming::kOpenAccepted};
+    buffer->ClearTransferBuffers(sizeof expected);
     if (buffer->chunkCount != 0) buffer->BuildFrame(request, sizeof request, 0);  // chunk 0 only: 10,240 bytes at most
 
     Trace().Append(info.openSend);
-    int opened = RunAttempts(*buffer, expected, OpenOptions(target));
+    int opened = RunAttempts(*buffer, expected, OpenOptions(info));
     LongTransferWait = 0;
     if (!opened) return 0;
-    if (target == ImageTarget::FlashBin && Environment == 1)
+    if (info.openRaisesPipeTimeouts && Environment == 1)
         SetPipeTimeouts(kPipeTimeoutAfterFlashOpenMs, kPipeTimeoutAfterFlashOpenMs);
     Trace().Append(info.openSuccess[0]);
     Trace().Append(info.openSuccess[1]);
@@ -104,45 +120,19 @@ int WriteImage(ImageTarget target) {
     TraceTimes(info.writeHeading, info.writeHeadingCount);
     Trace().Append(info.writeBuffer);
 
+    // An image that cannot be had in full must not pass for a transfer that sent nothing.
     std::unique_ptr<PacketBuffer> buffer = OpenPackageImage(kStreamChunkSize, ImageFileName(info.bodySlot));
-    if (!Loadable(*buffer, info.bodySlot)) return 0;
-    uint8_t request[5] = {0x07};
-    uint8_t expected[5] = {0x08};
+    if (ImageLoadFailed(buffer)) {
+        TraceCannotLoad(info.bodySlot);
+        return 0;
+    }
+    uint8_t request[5] = {streaming::kStreamWrite};
+    uint8_t expected[5] = {streaming::kStreamWriteReply};
     Trace().Append("============== Send=============\n");
-    const int64_t start = NowSeconds();
-
-    SessionState* progress = ProgressOf(info);
-    if (progress) {
-        progress->totalCount = buffer->chunkCount;
-        progress->transferDone = 0;
-        progress->doneCount = 0;
-    }
-    ExchangeOptions options;
-    int failures = 0;  // one budget for the whole image
-    options.failureCount = &failures;
-    options.pauseAfterTransportFailureMs = info.writeRetryPauseMs;
-    options.pauseAfterMismatchMs = info.writeRetryPauseMs;
-    if (info.cefsFailureTexts) {
-        options.sendFailureText = kCefsSendFailureText;
-        options.receiveFailureText = kCefsReceiveFailureText;
-    }
-
-    for (uint32_t chunk = 0; chunk < buffer->chunkCount; ++chunk) {
-        const uint32_t address = chunk * kStreamChunkSize;
-        PutAddress(request + 1, address);
-        PutAddress(expected + 1, address);
-        buffer->ClearTransferBuffers();
-        buffer->BuildFrame(request, sizeof request, chunk);
-        if (!RunAttempts(*buffer, expected, options)) return 0;
-
-        int64_t elapsed = NowSeconds() - start;
-        if (elapsed <= 0) elapsed = 1;
-        const long long rate = static_cast<long long>(chunk + 1) * kStreamChunkSize / elapsed;
-        TraceFormat("total packet%d ,  sended %d th , packet size  %d rate %lld\n", static_cast<int>(buffer->chunkCount),
-                    static_cast<int>(chunk), static_cast<int>(kStreamChunkSize), rate);
-        if (progress) progress->doneCount = chunk + 1;
-    }
-    if (progress) progress->transferDone = 1;
+    ChunkTransfer transfer{.header = request, .expected = expected, .fill = FillStreamWrite, .options = WriteOptions(info)};
+    transfer.startTime = NowSeconds();
+    transfer.progress = info.publishesProgress ? currentSession.load() : nullptr;
+    if (!SendChunks(*buffer, transfer)) return 0;
     TraceTimes(info.writeSuccess, info.writeSuccessCount);
     return 1;
 }
@@ -152,8 +142,9 @@ int CloseImage(ImageTarget target) {
     TraceTimes(info.closeHeading, 2);
     Trace().Append(info.closeBuffer);
     PacketBuffer buffer(0);
-    const uint8_t request[] = {0x15};
-    const uint8_t expected[] = {0x16};
+    if (!buffer.Ready()) return TraceNoMemory();
+    const uint8_t request[] = {streaming::kClose};
+    const uint8_t expected[] = {streaming::kCloseReply};
     Trace().Append(info.closeSend);
     return ExchangeCommand(buffer, request, expected, info.closeSuccess);
 }

@@ -4,39 +4,70 @@
 #include <cstdlib>
 #include <new>
 
-PacketBuffer::PacketBuffer(uint32_t size)
-    : chunkSize(size),
-      totalLength(size),
-      // Zero-filled, as every command expects of fresh buffers. calloc hands out fresh zero
-      // pages, so a command pays only for the part of the 10 MiB that its frames touch.
-      frameBuffer(ZeroedBlock(static_cast<uint8_t*>(std::calloc(kCapacity, 1)))),
-      receiveBuffer(ZeroedBlock(static_cast<uint8_t*>(std::calloc(kCapacity, 1)))) {
-    if (!frameBuffer || !receiveBuffer) throw std::bad_alloc();
-    AllocatePayload(size);
-    std::fill_n(payload.get(), size, uint8_t{0});
+TransferBuffers* SharedTransferBuffers() {
+    // Never freed: the worker may still hold them while the process ends.
+    static TransferBuffers buffers;
+    if (!buffers.frame) buffers.frame = static_cast<uint8_t*>(std::calloc(PacketBuffer::kCapacity, 1));
+    if (!buffers.receive) buffers.receive = static_cast<uint8_t*>(std::calloc(PacketBuffer::kCapacity, 1));
+    return buffers.frame && buffers.receive ? &buffers : nullptr;
 }
 
-void FreeDeleter::operator()(uint8_t* block) const { std::free(block); }
+PacketBuffer::PacketBuffer(uint32_t size, InitialPayload initial)
+    : chunkSize(size), totalLength(size), transfer_(SharedTransferBuffers()) {
+    if (!transfer_) return;
+    frameBuffer = transfer_->frame;
+    receiveBuffer = transfer_->receive;
+    if (initial == InitialPayload::kNone || size == 0) {
+        ready_ = true;
+        return;
+    }
+    uint8_t* block = AllocatePayload(size);
+    if (!block) return;
+    std::fill_n(block, size, uint8_t{0});
+    ready_ = true;
+}
 
 void PacketBuffer::SetPayloadLength(uint32_t length) {
     totalLength = length;
     chunkCount = chunkSize == 0 ? 0 : length / chunkSize + (length % chunkSize != 0 ? 1 : 0);
 }
 
-void PacketBuffer::AllocatePayload(uint32_t bytes) {
-    // Not cleared: the caller fills it at once (an image load reads 100 MB straight into it).
-    payload.reset(bytes ? new uint8_t[bytes] : nullptr);
+uint8_t* PacketBuffer::AllocatePayload(uint32_t bytes) {
+    ReleasePayload();
+    if (bytes == 0) return nullptr;
+    // Not cleared: the caller fills it at once.
+    ownedPayload_.reset(new (std::nothrow) uint8_t[bytes]);
+    if (!ownedPayload_) return nullptr;
+    payload = ownedPayload_.get();
     payloadCapacity = bytes;
+    return ownedPayload_.get();
 }
 
-void PacketBuffer::ClearTransferBuffers() { ClearReceiveBuffer(); }
+void PacketBuffer::UsePayload(const uint8_t* bytes, uint32_t size, std::unique_ptr<PayloadKeeper> keeper) {
+    ReleasePayload();
+    payloadKeeper_ = std::move(keeper);
+    payload = bytes;
+    payloadCapacity = size;
+}
 
-void PacketBuffer::ClearReceiveBuffer() {
-    std::fill_n(receiveBuffer.get(), receiveDirty, uint8_t{0});
-    receiveDirty = 0;
+void PacketBuffer::ReleasePayload() {
+    payload = nullptr;
+    payloadCapacity = 0;
+    ownedPayload_.reset();
+    payloadKeeper_.reset();
+}
+
+void PacketBuffer::ClearTransferBuffers(uint32_t expectedLength) { ClearReceiveBuffer(expectedLength); }
+
+void PacketBuffer::ClearReceiveBuffer(uint32_t expectedLength) {
+    if (!transfer_) return;
+    const uint32_t reach = std::min(std::max(transfer_->receiveDirty, expectedLength), capacity);
+    std::fill_n(receiveBuffer, reach, uint8_t{0});
+    transfer_->receiveDirty = 0;
 }
 
 void PacketBuffer::NoteReceived(int readStatus, uint32_t received) {
-    uint32_t reach = readStatus == 0 ? std::min(received, capacity) : capacity;
-    receiveDirty = std::max(receiveDirty, reach);
+    if (!transfer_) return;
+    const uint32_t reach = readStatus == 0 ? std::min(received, capacity) : capacity;
+    transfer_->receiveDirty = std::max(transfer_->receiveDirty, reach);
 }

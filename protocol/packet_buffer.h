@@ -1,4 +1,4 @@
-// One command's payload with its two transfer buffers: the frame last built and the
+// One command's payload with the run's two transfer buffers: the frame last built and the
 // reply last received. A command creates it, fills the payload, frames each chunk,
 // exchanges it, and releases it when it returns.
 #pragma once
@@ -15,36 +15,62 @@ enum class ImageLoad {
     kFailed,          // the image could not be read in full (truncated, altered, unreadable)
 };
 
-// Frees what calloc gave.
-struct FreeDeleter {
-    void operator()(uint8_t* block) const;
+// Keeps bytes that a payload points into (an image mapped from the package file) alive
+// as long as the payload.
+struct PayloadKeeper {
+    virtual ~PayloadKeeper() = default;
 };
-using ZeroedBlock = std::unique_ptr<uint8_t[], FreeDeleter>;
+
+// The two 10 MiB transfer buffers, taken once for the whole process: every command
+// frames into the same frame buffer and reads into the same receive buffer, one command
+// at a time on the download worker. Fresh memory for each command would cost a page
+// fault and a page of zeros for every 4 KiB a frame touches.
+struct TransferBuffers {
+    uint8_t* frame = nullptr;
+    uint8_t* receive = nullptr;
+    uint32_t receiveDirty = 0;  // receive beyond this many bytes is known to be zero
+};
+
+// The process's pair, allocated zero-filled on first use; null when the memory cannot be had.
+TransferBuffers* SharedTransferBuffers();
 
 struct PacketBuffer {
     static constexpr uint32_t kCapacity = 10485760;  // 0xA00000: each transfer buffer
 
-    explicit PacketBuffer(uint32_t chunkSize);
+    // Whether the buffer starts with a zero-filled payload of chunkSize bytes, or with none
+    // (an image load, which brings its own at once).
+    enum class InitialPayload { kZeroFilled, kNone };
+
+    // Takes the shared transfer buffers and the initial payload. Never throws: when memory
+    // cannot be had, Ready() is false and the command must give up.
+    explicit PacketBuffer(uint32_t chunkSize, InitialPayload initial = InitialPayload::kZeroFilled);
     PacketBuffer(const PacketBuffer&) = delete;
     PacketBuffer& operator=(const PacketBuffer&) = delete;
 
+    bool Ready() const { return ready_; }
+
     // totalLength = length; chunkCount = length / chunkSize rounded up.
     void SetPayloadLength(uint32_t length);
-    // Makes room for a payload of the given size (contents undefined until filled).
-    void AllocatePayload(uint32_t bytes);
+    // Makes room for a payload of the given size, owned by the buffer (contents undefined
+    // until filled). Returns where to fill it, or null when the memory cannot be had.
+    uint8_t* AllocatePayload(uint32_t bytes);
+    // Takes bytes that live elsewhere (a mapped image) as the payload; the keeper holds them.
+    void UsePayload(const uint8_t* bytes, uint32_t size, std::unique_ptr<PayloadKeeper> keeper);
+    void ReleasePayload();
 
     // Frames chunk `chunkIndex` behind the header into frameBuffer and sets framedLength.
     void BuildFrame(const uint8_t* header, uint32_t headerLength, uint32_t chunkIndex);
     // Unframes the `received` bytes of receiveBuffer in place: the reply's content starts at 0.
     void UnframeResponse(uint32_t received);
 
-    // Clears the two transfer buffers before a frame is built. Only what a reader can
-    // observe is cleared: a frame is only ever read up to framedLength, and receiveBuffer
-    // is zeroed up to the furthest byte that a read may have written since it was last
-    // clear, which leaves it exactly as clearing all of it would.
-    void ClearTransferBuffers();
-    // Clears receiveBuffer before a read (same rule).
-    void ClearReceiveBuffer();
+    // Before a frame is built: only what a reader can observe is cleared. A frame is only
+    // ever read up to framedLength, so the frame buffer needs nothing; the receive buffer
+    // is cleared as before a read.
+    void ClearTransferBuffers(uint32_t expectedLength = 0);
+    // Before a read: receiveBuffer is zeroed up to the furthest byte that a read may have
+    // written since it was last clear, and at least over the expected reply prefix, so a
+    // short reply is never compared with stale bytes.
+    void ClearReceiveBuffer(uint32_t expectedLength = 0);
     // Records what a read may have written: `received` bytes after a successful read, and
     // anything up to the capacity after a failed one.
     void NoteReceived(int readStatus, uint32_t received);
@@ -54,10 +80,15 @@ struct PacketBuffer {
     uint32_t totalLength;
     uint32_t framedLength = 0;
     uint32_t capacity = kCapacity;
-    std::unique_ptr<uint8_t[]> payload;
+    const uint8_t* payload = nullptr;  // totalLength bytes (payloadCapacity available)
     uint32_t payloadCapacity = 0;
-    ZeroedBlock frameBuffer;
-    ZeroedBlock receiveBuffer;
-    uint32_t receiveDirty = 0;  // receiveBuffer beyond this many bytes is known to be zero
+    uint8_t* frameBuffer = nullptr;    // the shared pair
+    uint8_t* receiveBuffer = nullptr;
     ImageLoad imageLoad = ImageLoad::kNotFromPackage;
+
+private:
+    TransferBuffers* transfer_;
+    bool ready_ = false;
+    std::unique_ptr<uint8_t[]> ownedPayload_;
+    std::unique_ptr<PayloadKeeper> payloadKeeper_;
 };

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "protocol/chunk_transfer.h"
 #include "protocol/command_exchange.h"
+#include "protocol/download_codes.h"
 #include "protocol/intel_hex.h"
 #include "protocol/packet_buffer.h"
 #include "protocol/programmer_resource.h"
@@ -19,8 +21,10 @@ void PutBigEndian(uint8_t* at, uint32_t value, int bytes) {
     for (int i = bytes - 1; i >= 0; --i, value >>= 8) at[i] = static_cast<uint8_t>(value & 0xFF);
 }
 
-void Publish(std::atomic<uint32_t> SessionState::*field, uint32_t value) {
-    if (SessionState* session = currentSession.load()) (session->*field).store(value);
+// A write packet: its RAM address and its length, big-endian.
+void FillWritePacket(uint32_t packet, uint32_t length, std::span<uint8_t> header, std::span<uint8_t>) {
+    PutBigEndian(&header[1], dmss::kProgrammerLoadAddress + packet * kProgrammerPacketSize, 4);
+    PutBigEndian(&header[5], length, 2);
 }
 
 }  // namespace
@@ -36,39 +40,18 @@ int SendProgrammer() {
     // The payload takes the whole text (far more than one packet), which is then turned
     // into the byte image in place.
     const auto textLength = static_cast<uint32_t>(text.size());
-    buffer.AllocatePayload(std::max(textLength, kProgrammerPacketSize));
-    std::memcpy(buffer.payload.get(), text.data(), textLength);
-    uint32_t imageLength = ConvertIntelHex(buffer.payload.get(), textLength);
-    buffer.SetPayloadLength(imageLength);
+    uint8_t* hex = buffer.Ready() ? buffer.AllocatePayload(std::max(textLength, kProgrammerPacketSize)) : nullptr;
+    if (!hex) return TraceNoMemory();
+    std::memcpy(hex, text.data(), textLength);
+    buffer.SetPayloadLength(ConvertIntelHex(hex, textLength));
 
-    uint8_t header[7] = {kWriteCommand};
-    const uint8_t expected[1] = {kAcknowledge};
-    const int64_t start = NowSeconds();
+    uint8_t header[7] = {dmss::kWrite32};
+    uint8_t expected[1] = {dmss::kAck};
+    ChunkTransfer transfer{.header = header, .expected = expected, .fill = FillWritePacket};
+    transfer.startTime = NowSeconds();
     Trace().Append("==============Prepare Sending =============\n");
-    Publish(&SessionState::totalCount, buffer.chunkCount);
-    Publish(&SessionState::doneCount, 0);
-    Publish(&SessionState::transferDone, 0);
-
-    int failures = 0;  // one budget for the whole programmer
-    ExchangeOptions options;
-    options.failureCount = &failures;
-    for (uint32_t packet = 0; packet < buffer.chunkCount; ++packet) {
-        const bool last = packet == buffer.chunkCount - 1;
-        const uint32_t length = last ? imageLength - packet * kProgrammerPacketSize : kProgrammerPacketSize;
-        PutBigEndian(header + 1, kProgrammerLoadAddress + packet * kProgrammerPacketSize, 4);
-        PutBigEndian(header + 5, length, 2);
-        buffer.ClearTransferBuffers();
-        buffer.BuildFrame(header, sizeof header, packet);
-        if (!RunAttempts(buffer, expected, options)) return 0;
-
-        int64_t elapsed = NowSeconds() - start;
-        if (elapsed == 0) elapsed = 1;
-        const int64_t rate = static_cast<int64_t>(packet + 1) * kProgrammerPacketSize / elapsed;
-        TraceFormat("total packet%d ,  sended %d th , packet size  %d rate %d\n", static_cast<int>(buffer.chunkCount),
-                    static_cast<int>(packet), static_cast<int>(kProgrammerPacketSize), static_cast<int>(rate));
-        Publish(&SessionState::doneCount, packet + 1);
-    }
-    Publish(&SessionState::transferDone, 1);
+    transfer.progress = currentSession.load();
+    if (!SendChunks(buffer, transfer)) return 0;
     Trace().Append("OK HEX\n");
     Trace().Append("OK HEX\n");
     return 1;
@@ -79,20 +62,21 @@ int SendGo() {
     Trace().Append("==============start Go =============\n");
     Trace().Append("==============memory allocation =============\n");
     PacketBuffer buffer(0);
-    uint8_t request[5] = {kGoCommand};
-    PutBigEndian(request + 1, kProgrammerLoadAddress, 4);
+    if (!buffer.Ready()) return TraceNoMemory();
+    uint8_t request[5] = {dmss::kGo};
+    PutBigEndian(request + 1, dmss::kProgrammerLoadAddress, 4);
     Trace().Append("==============Send Command =============\n");
 
     buffer.ClearTransferBuffers();
     buffer.BuildFrame(request, sizeof request, 0);
     uint32_t written = 0;
-    int status = WritePort(buffer.frameBuffer.get(), buffer.framedLength, &written);
+    int status = WritePort(buffer.frameBuffer, buffer.framedLength, &written);
     if (status != 0) {
         TraceFormat("Can't Send %d\n", status);
         return 0;
     }
     uint32_t received = kRequestedReadLength;
-    ReadPort(buffer.receiveBuffer.get(), &received);  // the reply is not judged
+    ReadPort(buffer.receiveBuffer, &received);  // the reply is not judged
     Trace().Append("OK GO\n");
     Trace().Append("OK GO\n");
     return 1;

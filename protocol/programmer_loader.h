@@ -2,13 +2,6 @@
 // 0x00A00000 in 4,096-byte write packets, then GO starts it.
 #pragma once
 
-#include <cstdint>
-
-constexpr uint32_t kProgrammerLoadAddress = 0x00A00000;
-constexpr uint8_t kWriteCommand = 0x0F;     // write, 32-bit address
-constexpr uint8_t kGoCommand = 0x05;
-constexpr uint8_t kAcknowledge = 0x02;
-
 // 1 when every packet was acknowledged, 0 when the stage's 30 tolerated failures were
 // spent (or the program carries no programmer).
 int SendProgrammer();

@@ -6,6 +6,7 @@
 #include "package/image_slots.h"
 #include "package/package_image.h"
 #include "protocol/command_exchange.h"
+#include "protocol/download_codes.h"
 #include "protocol/image_names.h"
 #include "session/clock.h"
 #include "session/process_values.h"
@@ -16,8 +17,6 @@
 #include "transport/port_io.h"
 
 namespace {
-
-constexpr char kHostName[] = "QCOM fast download protocol host";
 
 // A cycle of the partition table ends after 41 failures; the 31st cycle ends the command.
 constexpr int kPartitionFailuresPerCycle = 40;
@@ -30,13 +29,9 @@ uint8_t OverrideFlag() {
     return runSettings.partitionOverride == 1 ? 1 : 0;
 }
 
-// The slots the override would have the run write, all of which must be in the package.
-constexpr ImageSlot kOverriddenSlots[] = {kSlotQcsblHeader, kSlotQcsbl,     kSlotOemsblHeader, kSlotOemsbl,
-                                          kSlotAmssHeader,  kSlotAmss,      kSlotAppsbootHeader, kSlotAppsboot,
-                                          kSlotFlashBin,    kSlotCefs};
-
+// The override would have the run write every image: all of them must be in the package.
 bool PackageHoldsEveryImage() {
-    const std::vector<ImageSlot> missing = SlotsNotHeldInFull(kOverriddenSlots);
+    const std::vector<ImageSlot> missing = SlotsTheOverrideCannotHave();
     for (ImageSlot slot : missing) TraceFormat("Can't Load %s\n", kSlotFileNames[slot]);
     return missing.empty();
 }
@@ -48,13 +43,14 @@ int SendHello() {
     Trace().Append("==============start Initial Targ =============\n");
     Trace().Append("==============prepare memory allocation =============\n");
     PacketBuffer buffer(0);
+    if (!buffer.Ready()) return TraceNoMemory();
     std::array<uint8_t, 36> request{};
-    request[0] = 0x01;
-    std::memcpy(&request[1], kHostName, sizeof kHostName - 1);
-    request[33] = 0x03;  // protocol version
-    request[34] = 0x02;  // lowest compatible version
-    request[35] = 0x01;  // feature bits
-    const uint8_t expected[] = {0x02};
+    request[0] = streaming::kHello;
+    std::memcpy(&request[1], streaming::kHostName, sizeof streaming::kHostName - 1);
+    request[33] = streaming::kProtocolVersion;
+    request[34] = streaming::kLowestCompatibleVersion;
+    request[35] = streaming::kFeatureBits;
+    const uint8_t expected[] = {streaming::kHelloReply};
     Trace().Append("=============prepare send =============\n");
     return ExchangeCommand(buffer, request, expected, "OK InitTag");
 }
@@ -64,8 +60,9 @@ int SendSecurityMode() {
     Trace().Append("==============start secrete  =============\n");
     Trace().Append("==============prepare buffer  =============\n");
     PacketBuffer buffer(0);
-    const uint8_t request[] = {0x17, 0x01};
-    const uint8_t expected[] = {0x18};
+    if (!buffer.Ready()) return TraceNoMemory();
+    const uint8_t request[] = {streaming::kSecurityMode, streaming::kSecurityModeTrusted};
+    const uint8_t expected[] = {streaming::kSecurityModeReply};
     Trace().Append("==============sned commmand =============\n");
     return ExchangeCommand(buffer, request, expected, "OK Secret\n");
 }
@@ -75,12 +72,12 @@ int SendPartitionTable() {
     Trace().Append("==============start partition =============\n");
     Trace().Append("==============prepare buffer =============\n");
     std::unique_ptr<PacketBuffer> buffer = OpenPackageImage(kStreamChunkSize, ImageFileName(kSlotPartition));
-    if (buffer->imageLoad == ImageLoad::kFailed) {
+    if (ImageLoadFailed(buffer)) {
         TraceFormat("Can't Load %s\n", kSlotFileNames[kSlotPartition]);
         return 0;
     }
-    uint8_t request[] = {0x19, OverrideFlag()};
-    const uint8_t expected[] = {0x1A, 0x00};
+    uint8_t request[] = {streaming::kPartitionTable, OverrideFlag()};
+    const uint8_t expected[] = {streaming::kPartitionTableReply, streaming::kPartitionAccepted};
     ExchangeOptions options;
 
     int failures = 0;
@@ -101,7 +98,8 @@ int SendPartitionTable() {
             // The reply may still come: the next attempt only reads.
             readAgain = true;
             pause = kPartitionTimeoutPauseMs;
-        } else if (buffer->receiveBuffer[0] == 0x1A && buffer->receiveBuffer[1] == 0x01) {
+        } else if (buffer->receiveBuffer[0] == streaming::kPartitionTableReply &&
+                   buffer->receiveBuffer[1] == streaming::kPartitionNeedsOverride) {
             // The handset's table differs: it takes the new one only with the override, and
             // then every image must follow. Without them all, keep the handset as it is.
             if (!PackageHoldsEveryImage()) return 0;
@@ -124,8 +122,9 @@ int SendPartitionTable() {
 
 int SendReset() {
     PacketBuffer buffer(0);
-    const uint8_t request[] = {0x0B};
-    const uint8_t expected[] = {0x0C};
+    if (!buffer.Ready()) return 0;  // the reset traces nothing
+    const uint8_t request[] = {streaming::kReset};
+    const uint8_t expected[] = {streaming::kResetReply};
     ExchangeOptions silent;
     silent.trace = false;
     if (!ExchangeCommand(buffer, request, expected, nullptr, silent)) return 0;

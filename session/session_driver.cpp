@@ -5,6 +5,7 @@
 
 #include "session/clock.h"
 #include "session/current_directory.h"
+#include "session/image_targets.h"
 #include "session/message_box.h"
 #include "session/process_exit.h"
 #include "session/process_values.h"
@@ -55,66 +56,31 @@ const char* InitialModeName(int mode) {
     }
 }
 
-struct ImageStage {
-    ImageTarget target;
-    std::atomic<int> RunSettings::*setting;
-    int indexBeforeOpen;  // -1: the open loads nothing
-    int labelKind;
-    int indexBeforeWrite;
-    std::size_t monitorStack;
-    const char* openFailure;
-    const char* writeFailure;
-    const char* closeFailure;
-};
-
-// The image stages after the QCSBL pair, in the order a run writes them.
-// The FLASH.bin and CEFS close failures report "Open" texts: the handset's operators know them so.
-const ImageStage kLaterStages[] = {
-    {ImageTarget::Oemsbl, &RunSettings::writeOemsbl, 4, 4, 5, 0, "Can't Open OEMSBL", "Can't Send OEMSBL",
-     "Can't Close OEMSBL"},
-    {ImageTarget::Amss, &RunSettings::writeAmss, 8, 5, 9, 0, "Can't OPEN AMSS", "Can't Send AMSS",
-     "Can't Close AMSS"},
-    {ImageTarget::Appsboot, &RunSettings::writeAppsboot, 6, 6, 7, 0, "Can't Open appsboots", "Can't Send appsboots",
-     "Can't Close appsboots"},
-    {ImageTarget::FlashBin, &RunSettings::writeFlashBin, -1, 7, 10, kFlashBinMonitorStack, "Can't Open Flash.bin",
-     "Can't Send Flash.bin", "Can't Open Flash.bin"},
-    {ImageTarget::Cefs, &RunSettings::writeCefs, -1, 8, 11, 0, "Can't Open Cefs", "Can't Send CEFS",
-     "Can't Open CEFS"},
-};
-
 void StartMonitor(SessionState& session, std::size_t stackBytes) {
     session.totalCount = 0;
     session.transferDone = 0;
     StartProgressMonitor(session, stackBytes);
 }
 
-void OpenWriteClose(ImageTarget target, int indexBeforeWrite, const char* openFailure, const char* writeFailure,
-                    const char* closeFailure) {
+void OpenWriteClose(const ImageTargetInfo& info) {
     const StepOperations& steps = Steps();
-    if (!Call(steps.openImage, 0, target)) FailStep(openFailure);
-    currentImageIndex = static_cast<uint32_t>(indexBeforeWrite);
-    if (!Call(steps.writeImage, 0, target)) FailStep(writeFailure);
-    if (!Call(steps.closeImage, 0, target)) FailStep(closeFailure);
+    if (!Call(steps.openImage, 0, info.target)) FailStep(info.openFailure);
+    currentImageIndex = info.bodySlot;
+    if (!Call(steps.writeImage, 0, info.target)) FailStep(info.writeFailure);
+    if (!Call(steps.closeImage, 0, info.target)) FailStep(info.closeFailure);
 }
 
 void RunImageStages(SessionState& session, int64_t startTime, int& stepNumber) {
-    // The switches are read as each stage is reached: the partition step may have set them all.
-    if (runSettings.writeQcsbl == 1) {
-        OpenWriteClose(ImageTarget::QcsblHeader, 2, "Can't Open QCSBL header", "Can't Send QCSBL header",
-                       "Can't Close QCSBL header");
-        TraceElapsed(startTime);
-        ShowStepLabel(3, ++stepNumber);
-        StartMonitor(session, 0);
-        OpenWriteClose(ImageTarget::Qcsbl, 3, "Can't Open QCSBL", "Can't Send QCSBL", "Can't Close QCSBL");
-        TraceElapsed(startTime);
-    }
-    for (const ImageStage& stage : kLaterStages) {
-        if ((runSettings.*stage.setting) != 1) continue;
-        if (stage.indexBeforeOpen >= 0) currentImageIndex = static_cast<uint32_t>(stage.indexBeforeOpen);
-        ShowStepLabel(stage.labelKind, ++stepNumber);
-        StartMonitor(session, stage.monitorStack);
-        OpenWriteClose(stage.target, stage.indexBeforeWrite, stage.openFailure, stage.writeFailure,
-                       stage.closeFailure);
+    for (const ImageTargetInfo& info : kImageTargets) {
+        // Read as each stage is reached: the partition step may have switched them all on.
+        if (!TargetSelected(info)) continue;
+        if (info.openCarriesHeader) currentImageIndex = info.headerSlot;
+        // The QCSBL header goes without a label or monitor of its own, before QCSBL's.
+        if (info.labelKind != 0) {
+            ShowStepLabel(info.labelKind, ++stepNumber);
+            StartMonitor(session, info.monitorStack);
+        }
+        OpenWriteClose(info);
         TraceElapsed(startTime);
     }
 }

@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #ifdef _WIN32
@@ -147,7 +148,16 @@ void TraceFormat(const char* format, ...) {
 
 void TraceLineWithBytes(const std::string& line, const uint8_t* bytes, std::size_t count) {
     std::string record;
-    record.reserve(line.size() + count + 1);
+    try {
+        record.reserve(line.size() + count + 1);
+    } catch (const std::bad_alloc&) {
+        // No room to gather up to 10 MiB of reply: the same bytes go out in three appends,
+        // which leave the file as one would (nothing else writes the trace meanwhile).
+        Trace().Append(line.data(), line.size());
+        Trace().Append(bytes, count);
+        Trace().Append("\r", 1);
+        return;
+    }
     record.append(line);
     if (count > 0) record.append(reinterpret_cast<const char*>(bytes), count);
     record.push_back('\r');

@@ -3,17 +3,15 @@
 #include <algorithm>
 #include <cstring>
 
+#include "protocol/download_codes.h"
+
+using namespace streaming;
+
 namespace {
 
-constexpr uint8_t kDmssWrite = 0x0F, kDmssGo = 0x05, kDmssAck = 0x02, kDmssNak = 0x03;
-constexpr uint8_t kNakInvalidAddress = 0x02, kNakProtocol = 0x0C;
-constexpr uint8_t kHello = 0x01, kHelloReply = 0x02, kSecurityMode = 0x17, kSecurityModeReply = 0x18;
-constexpr uint8_t kPartition = 0x19, kPartitionReply = 0x1A, kOpenMulti = 0x1B, kOpenMultiReply = 0x1C;
-constexpr uint8_t kStreamWrite = 0x07, kStreamWriteReply = 0x08, kClose = 0x15, kCloseReply = 0x16;
-constexpr uint8_t kReset = 0x0B, kResetReply = 0x0C, kError = 0x0D;
-constexpr const char kHostMagic[] = "QCOM fast download protocol host";
-constexpr const char kTargetMagic[] = "QCOM fast download protocol targ";
-constexpr std::size_t kMagicLength = 32;
+using dmss::kNakInvalidAddress;
+using dmss::kNakProtocol;
+constexpr std::size_t kMagicLength = sizeof kHostName - 1;
 
 uint32_t BigEndian(const Bytes& bytes, std::size_t at, int count) {
     uint32_t value = 0;
@@ -41,7 +39,7 @@ HandsetModel::Outcome Reply(Bytes content) {
     return outcome;
 }
 
-HandsetModel::Outcome Nak(uint8_t reason) { return Reply({kDmssNak, 0x00, reason}); }
+HandsetModel::Outcome Nak(uint8_t reason) { return Reply({dmss::kNak, 0x00, reason}); }
 
 HandsetModel::Outcome Silence() { return {}; }
 
@@ -62,22 +60,22 @@ HandsetModel::HandsetModel(HandsetConfig config) : config_(std::move(config)) {}
 
 const char* HandsetModel::ImageName(uint8_t type) {
     switch (type) {
-    case 0x02: return "qcsbl_header";
-    case 0x03: return "qcsbl";
-    case 0x04: return "oemsbl";
-    case 0x05: return "amss";
-    case 0x0A: return "appsboot";
-    case 0x0C: return "flash_bin";
-    case 0x09: return "cefs";
+    case kImageQcsblHeader: return "qcsbl_header";
+    case kImageQcsbl: return "qcsbl";
+    case kImageOemsbl: return "oemsbl";
+    case kImageAmss: return "amss";
+    case kImageAppsboot: return "appsboot";
+    case kImageFlashBin: return "flash_bin";
+    case kImageCefs: return "cefs";
     default: return nullptr;
     }
 }
 
 const char* HandsetModel::HeaderName(uint8_t type) {
     switch (type) {
-    case 0x04: return "oemsbl_header";
-    case 0x05: return "amss_header";
-    case 0x0A: return "appsboot_header";
+    case kImageOemsbl: return "oemsbl_header";
+    case kImageAmss: return "amss_header";
+    case kImageAppsboot: return "appsboot_header";
     default: return nullptr;
     }
 }
@@ -93,31 +91,31 @@ HandsetModel::Outcome HandsetModel::Handle(const Bytes& request, bool wrongAddre
 }
 
 HandsetModel::Outcome HandsetModel::BootLoaderRequest(const Bytes& request) {
-    if (request[0] == kDmssWrite) {
+    if (request[0] == dmss::kWrite32) {
         if (request.size() < 7) return Silence();
         const uint32_t address = BigEndian(request, 1, 4);
         const uint32_t length = BigEndian(request, 5, 2);
         if (request.size() - 7 != length) return Silence();
-        const uint32_t expected = kRamLoadAddress + static_cast<uint32_t>(ram_.size());
+        const uint32_t expected = dmss::kProgrammerLoadAddress + static_cast<uint32_t>(ram_.size());
         if (address == expected) {
             ram_.insert(ram_.end(), request.begin() + 7, request.end());
             lastPacketAddress_ = address;
             lastPacketData_.assign(request.begin() + 7, request.end());
-            return Reply({kDmssAck});
+            return Reply({dmss::kAck});
         }
         if (lastPacketAddress_ == address && Equal(request, 7, lastPacketData_)) {
-            Outcome outcome = Reply({kDmssAck});
+            Outcome outcome = Reply({dmss::kAck});
             outcome.repeated = true;
             return outcome;
         }
         return Nak(kNakInvalidAddress);
     }
-    if (request[0] == kDmssGo) {
+    if (request[0] == dmss::kGo) {
         if (request.size() != 5) return Silence();
-        if (BigEndian(request, 1, 4) != kRamLoadAddress) return Nak(kNakInvalidAddress);
+        if (BigEndian(request, 1, 4) != dmss::kProgrammerLoadAddress) return Nak(kNakInvalidAddress);
         if (config_.expectedProgrammer && ram_ != *config_.expectedProgrammer) return Nak(kNakProtocol);
         stage_ = HandsetStage::kProgrammer;
-        Outcome outcome = Reply({kDmssAck});
+        Outcome outcome = Reply({dmss::kAck});
         outcome.startsProgrammer = true;
         return outcome;
     }
@@ -127,15 +125,15 @@ HandsetModel::Outcome HandsetModel::BootLoaderRequest(const Bytes& request) {
 HandsetModel::Outcome HandsetModel::ProgrammerRequest(const Bytes& request, bool wrongAddress) {
     switch (request[0]) {
     case kHello: {
-        if (request.size() < 1 + kMagicLength + 3 || std::memcmp(request.data() + 1, kHostMagic, kMagicLength) != 0)
+        if (request.size() < 1 + kMagicLength + 3 || std::memcmp(request.data() + 1, kHostName, kMagicLength) != 0)
             return Silence();
         if (config_.silentHello) return Silence();
         Bytes reply;
         reply.reserve(80);
         reply.push_back(kHelloReply);
-        AppendText(reply, kTargetMagic, kMagicLength);
-        reply.push_back(0x03);                    // protocol version
-        reply.push_back(0x02);                    // lowest compatible version
+        AppendText(reply, kTargetName, kMagicLength);
+        reply.push_back(kProtocolVersion);
+        reply.push_back(kLowestCompatibleVersion);
         PutLittleEndian(reply, 0x000C3000, 4);    // largest block
         PutLittleEndian(reply, 0x00000000, 4);    // flash base address
         const char flashName[] = "SIMULATED NAND";
@@ -143,14 +141,14 @@ HandsetModel::Outcome HandsetModel::ProgrammerRequest(const Bytes& request, bool
         AppendText(reply, flashName, sizeof flashName - 1);
         PutLittleEndian(reply, 1, 2);             // window size
         PutLittleEndian(reply, 0, 2);             // sectors
-        reply.push_back(0x01);                    // feature bits
+        reply.push_back(kFeatureBits);
         return Reply(std::move(reply));
     }
     case kSecurityMode:
         if (request.size() != 2) return Silence();
         return Reply({kSecurityModeReply});
-    case kPartition: return PartitionTable(request);
-    case kOpenMulti: return OpenImage(request);
+    case kPartitionTable: return PartitionTable(request);
+    case kOpenMultiImage: return OpenImage(request);
     case kStreamWrite: return StreamWrite(request, wrongAddress);
     case kClose:
         if (request.size() != 1) return Silence();
@@ -177,24 +175,24 @@ HandsetModel::Outcome HandsetModel::PartitionTable(const Bytes& request) {
     if (overrideFlag) overrideSeen_ = true;
     uint8_t status;
     if (config_.partitionStatus1 && !overrideSeen_) {
-        status = 1;
+        status = kPartitionNeedsOverride;
     } else {
         if (!config_.storedTable) config_.storedTable = table;  // the first table becomes the handset's
-        status = (table == *config_.storedTable || overrideFlag) ? 0 : 1;
+        status = (table == *config_.storedTable || overrideFlag) ? kPartitionAccepted : kPartitionNeedsOverride;
     }
-    if (status == 0 || !partitionAccepted_) {
+    if (status == kPartitionAccepted || !partitionAccepted_) {
         partition_ = std::move(table);
         partitionOverride_ = overrideFlag;
-        partitionAccepted_ = partitionAccepted_ || status == 0;
+        partitionAccepted_ = partitionAccepted_ || status == kPartitionAccepted;
     }
-    return Reply({kPartitionReply, status});
+    return Reply({kPartitionTableReply, status});
 }
 
 HandsetModel::Outcome HandsetModel::OpenImage(const Bytes& request) {
     if (request.size() < 2) return Silence();
     const uint8_t type = request[1];
     const char* name = ImageName(type);
-    if (!name) return Reply({kOpenMultiReply, 0x01});
+    if (!name) return Reply({kOpenMultiImageReply, kOpenRefused});
     openImage_ = name;
     images_[name] = ImageRecord{};  // opened again: written again from the start
     lastWriteAddress_.reset();
@@ -205,7 +203,7 @@ HandsetModel::Outcome HandsetModel::OpenImage(const Bytes& request) {
         record.hash.Update(request.data() + 2, request.size() - 2);
         images_[header] = record;
     }
-    return Reply({kOpenMultiReply, 0x00});
+    return Reply({kOpenMultiImageReply, kOpenAccepted});
 }
 
 HandsetModel::Outcome HandsetModel::StreamWrite(const Bytes& request, bool wrongAddress) {

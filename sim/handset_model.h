@@ -12,8 +12,6 @@
 #include "sim/handset_framing.h"
 #include "tools/digest/sha256.h"
 
-constexpr uint32_t kRamLoadAddress = 0x00A00000;
-
 struct HandsetConfig {
     // The programmer that GO accepts (RAM must hold exactly it); unset: whatever arrived.
     std::optional<Bytes> expectedProgrammer;

@@ -106,6 +106,18 @@ TEST_F(ImageChecksTest, EachMissingPairIsNamedInRunOrder) {
     EXPECT_EQ(MissingList(), "NO HEX ");
 }
 
+TEST_F(ImageChecksTest, AnEmptyHeaderThatAnOpenMustCarryCountsAsMissing) {
+    TestPackage package = TestPackage::WithSizes(std::vector<uint32_t>(kSlotCount, 8));
+    package.images[kSlotAmssHeader] = std::string();
+    package.images[kSlotQcsblHeader] = std::string();  // written as an image of its own: empty is fine
+    package.images[kSlotCefs] = std::string();
+    package.LayOut();
+    InstallProgramFile(package.Bytes());
+    EXPECT_EQ(MissingList(), "NO AMSS_header ");
+    runSettings.writeAmss = 0;
+    EXPECT_EQ(MissingList(), "");
+}
+
 TEST_F(ImageChecksTest, PresenceOtherThanOneCountsAsAbsent) {
     TestPackage package = TestPackage::WithSizes(std::vector<uint32_t>(kSlotCount, 8));
     package.header.directory[kSlotFlashBin].presence = 2;

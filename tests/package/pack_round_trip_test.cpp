@@ -49,7 +49,7 @@ TEST(PackRoundTripTest, ShippedSizesLoadBackExactlyInTheirChunks) {
         EXPECT_EQ(buffer->chunkCount, (kShippedSizes[slot] + chunkSize - 1) / chunkSize);
         // Compare without building a second 110 MB string.
         const std::string expected = PatternBytes(kShippedSizes[slot], slot);
-        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), reinterpret_cast<const char*>(buffer->payload.get())))
+        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), reinterpret_cast<const char*>(buffer->payload)))
             << kSlotFileNames[slot];
         if (slot == kSlotAmss) {
             EXPECT_EQ(buffer->chunkCount, 25u);

@@ -174,7 +174,7 @@ TEST_F(PackageReaderTest, LoadsTheSlotsBytesWithItsChunkCount) {
         EXPECT_EQ(buffer->totalLength, image.size());
         EXPECT_EQ(buffer->chunkSize, kHeaderChunkSize);
         EXPECT_EQ(buffer->chunkCount, expected.chunks) << "slot " << expected.slot;
-        EXPECT_EQ(std::string(reinterpret_cast<const char*>(buffer->payload.get()), buffer->totalLength), image);
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(buffer->payload), buffer->totalLength), image);
     }
 }
 
@@ -254,7 +254,7 @@ TEST_F(PackageReaderTest, ImagesAreFoundAfterAnExecutableEndingInAMarkerPrefix) 
     Install(package);
     const auto buffer = Load(1);
     ASSERT_EQ(buffer->imageLoad, ImageLoad::kLoaded);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(buffer->payload.get()), buffer->totalLength),
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(buffer->payload), buffer->totalLength),
               *package.images[1]);
 }
 

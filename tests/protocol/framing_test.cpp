@@ -23,7 +23,7 @@ Bytes RandomBytes(std::mt19937& random, size_t length, int specialsPercent) {
 }
 
 Bytes FrameOf(PacketBuffer& buffer) {
-    return Bytes(buffer.frameBuffer.get(), buffer.frameBuffer.get() + buffer.framedLength);
+    return Bytes(buffer.frameBuffer, buffer.frameBuffer + buffer.framedLength);
 }
 
 }  // namespace
@@ -155,8 +155,8 @@ TEST(PacketBufferFraming, ChunksOfAnExactMultipleAndOneByteMore) {
     const uint8_t header[5] = {0x07, 1, 2, 3, 4};
     for (uint32_t length : {3u * 100u, 3u * 100u + 1u}) {
         PacketBuffer buffer(100);
-        buffer.AllocatePayload(length);
-        for (uint32_t i = 0; i < length; ++i) buffer.payload[i] = static_cast<uint8_t>(i * 7 + 0x70);
+        uint8_t* data = buffer.AllocatePayload(length);
+        for (uint32_t i = 0; i < length; ++i) data[i] = static_cast<uint8_t>(i * 7 + 0x70);
         buffer.SetPayloadLength(length);
         ASSERT_EQ(buffer.chunkCount, length == 300 ? 3u : 4u);
         uint32_t last = buffer.chunkCount - 1;
@@ -164,7 +164,7 @@ TEST(PacketBufferFraming, ChunksOfAnExactMultipleAndOneByteMore) {
         uint32_t lastLength = length == 300 ? 100 : 1;
         Bytes content(5 + lastLength);
         std::memcpy(content.data(), header, 5);
-        std::memcpy(content.data() + 5, buffer.payload.get() + last * 100, lastLength);
+        std::memcpy(content.data() + 5, buffer.payload + last * 100, lastLength);
         EXPECT_EQ(FrameOf(buffer), LiteralFrame(content)) << length;
     }
 }
@@ -178,8 +178,7 @@ TEST(PacketBufferFraming, OnePassFramesEqualTheLiteralProcedureOverRandomContent
         uint32_t total = chunk * 2 + sizes(random) % chunk;
         PacketBuffer buffer(chunk);
         Bytes payload = RandomBytes(random, total, specials);
-        buffer.AllocatePayload(total);
-        std::memcpy(buffer.payload.get(), payload.data(), total);
+        std::memcpy(buffer.AllocatePayload(total), payload.data(), total);
         buffer.SetPayloadLength(total);
         Bytes header = RandomBytes(random, headerSizes(random), specials);
         uint32_t index = pick(random) % buffer.chunkCount;
@@ -201,10 +200,10 @@ TEST(PacketBufferUnframing, AgreesWithTheLiteralProcedureOnArbitraryBytes) {
         // Escape seconds are what a real reply holds after 0x7D; sprinkle them in.
         for (size_t i = 1; i < received.size(); ++i)
             if (received[i - 1] == 0x7D && round % 2) received[i] = (i % 2) ? 0x5E : 0x5D;
-        std::memset(buffer.receiveBuffer.get(), 0, 128);
-        if (!received.empty()) std::memcpy(buffer.receiveBuffer.get(), received.data(), received.size());
+        std::memset(buffer.receiveBuffer, 0, 128);
+        if (!received.empty()) std::memcpy(buffer.receiveBuffer, received.data(), received.size());
         buffer.UnframeResponse(static_cast<uint32_t>(received.size()));
-        Bytes got(buffer.receiveBuffer.get(), buffer.receiveBuffer.get() + received.size());
+        Bytes got(buffer.receiveBuffer, buffer.receiveBuffer + received.size());
         ASSERT_EQ(got, LiteralUnframe(received)) << "round " << round;
         EXPECT_EQ(buffer.receiveBuffer[received.size()], 0);
     }
@@ -217,12 +216,12 @@ TEST(PacketBufferUnframing, LongRepliesAgreeWithTheLiteralProcedure) {
     for (int specials : {1, 5, 20, 50}) {
         Bytes content = RandomBytes(random, 6000, specials);
         Bytes frame = LiteralFrame(content);
-        std::memset(buffer.receiveBuffer.get(), 0, 2 * 6000 + 8);
-        std::memcpy(buffer.receiveBuffer.get(), frame.data(), frame.size());
+        std::memset(buffer.receiveBuffer, 0, 2 * 6000 + 8);
+        std::memcpy(buffer.receiveBuffer, frame.data(), frame.size());
         buffer.UnframeResponse(static_cast<uint32_t>(frame.size()));
-        ASSERT_EQ(Bytes(buffer.receiveBuffer.get(), buffer.receiveBuffer.get() + frame.size()), LiteralUnframe(frame))
+        ASSERT_EQ(Bytes(buffer.receiveBuffer, buffer.receiveBuffer + frame.size()), LiteralUnframe(frame))
             << specials;
-        EXPECT_EQ(std::memcmp(buffer.receiveBuffer.get(), content.data(), content.size()), 0);
+        EXPECT_EQ(std::memcmp(buffer.receiveBuffer, content.data(), content.size()), 0);
     }
 }
 
@@ -243,7 +242,7 @@ TEST(PacketBufferUnframing, TwoLeadingFlagsLeaveAFlagAsFirstContentByte) {
     Bytes frame = LiteralFrame({0x02});
     frame.insert(frame.begin(), 0x7E);
     PacketBuffer buffer(0);
-    std::memcpy(buffer.receiveBuffer.get(), frame.data(), frame.size());
+    std::memcpy(buffer.receiveBuffer, frame.data(), frame.size());
     buffer.UnframeResponse(static_cast<uint32_t>(frame.size()));
     EXPECT_EQ(buffer.receiveBuffer[0], 0x7E);
     EXPECT_EQ(buffer.receiveBuffer[1], 0x02);

@@ -72,9 +72,9 @@ TEST(FrameReply, IsWhatTheHostUnframes) {
     EXPECT_EQ(frame, LiteralFrame(content));
     Bytes wrong = FrameReply(content, true);
     PacketBuffer buffer(0);
-    std::memcpy(buffer.receiveBuffer.get(), wrong.data(), wrong.size());
+    std::memcpy(buffer.receiveBuffer, wrong.data(), wrong.size());
     buffer.UnframeResponse(static_cast<uint32_t>(wrong.size()));
-    EXPECT_EQ(std::memcmp(buffer.receiveBuffer.get(), content.data(), content.size()), 0);
+    EXPECT_EQ(std::memcmp(buffer.receiveBuffer, content.data(), content.size()), 0);
     uint16_t crc = LiteralCrc16(content);
     EXPECT_NE(buffer.receiveBuffer[content.size()] | buffer.receiveBuffer[content.size() + 1] << 8, crc);
 }

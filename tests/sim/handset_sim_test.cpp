@@ -129,8 +129,8 @@ TEST_F(HandsetSimTest, ImageChunksSurviveAWrongAcknowledgementAndEveryByteValueP
 
     // The body: every byte value, several times over, in three chunks.
     PacketBuffer body(1000);
-    body.AllocatePayload(2500);
-    for (uint32_t i = 0; i < 2500; ++i) body.payload[i] = static_cast<uint8_t>(i * 7);
+    uint8_t* bodyBytes = body.AllocatePayload(2500);
+    for (uint32_t i = 0; i < 2500; ++i) bodyBytes[i] = static_cast<uint8_t>(i * 7);
     body.SetPayloadLength(2500);
     const Bytes header = {0xDE, 0x7E, 0xAD};
     Bytes open = {0x1B, 0x05};
@@ -153,7 +153,7 @@ TEST_F(HandsetSimTest, ImageChunksSurviveAWrongAcknowledgementAndEveryByteValueP
     EXPECT_EQ(sim.Wait(5000), 0);
 
     std::string manifest = ReadWholeFile(Path("manifest.json"));
-    EXPECT_NE(manifest.find("\"amss\":{\"bytes\":2500,\"sha256\":\"" + Sha256Hex(body.payload.get(), 2500) + "\"}"),
+    EXPECT_NE(manifest.find("\"amss\":{\"bytes\":2500,\"sha256\":\"" + Sha256Hex(body.payload, 2500) + "\"}"),
               std::string::npos)
         << manifest;
     EXPECT_NE(manifest.find("\"amss_header\":{\"bytes\":3,\"sha256\":\"" + Sha256Hex(header.data(), 3) + "\"}"),

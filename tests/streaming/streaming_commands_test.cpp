@@ -79,14 +79,29 @@ TEST_F(StreamingCommandsTest, StatusOneSwitchesEveryStageOnAndResendsWithOverrid
 }
 
 TEST_F(StreamingCommandsTest, StatusOneIsRefusedWhenThePackageCannotSupplyEveryImage) {
-    TestPackage package = SmallPackage();
-    package.images[kSlotCefs].reset();  // no CEFS image: the override would ask for it
-    InstallPackage(package);
-    port.QueueReply(Bytes({0x1A, 0x01}));
-    EXPECT_EQ(SendPartitionTable(), 0);
-    ASSERT_EQ(SentContents().size(), 1u);  // the table never went with override 1
-    EXPECT_EQ(ImageSwitches(), 3);         // AMSS, APPSBOOT, FLASH.bin as before
-    EXPECT_NE(TraceText().find("Can't Load cefs_modem.mbn\n"), std::string::npos);
+    // No CEFS image; or a header that an open must carry, present but empty (that open
+    // could only fail, with QCSBL already written under the new table).
+    const struct {
+        uint32_t slot;
+        bool present;
+        const char* traced;
+    } cases[] = {{kSlotCefs, false, "Can't Load cefs_modem.mbn\n"},
+                 {kSlotOemsblHeader, true, "Can't Load oemsblhd.mbn\n"},
+                 {kSlotAppsbootHeader, true, "Can't Load appsboothd.mbn\n"}};
+    for (const auto& missing : cases) {
+        TestPackage package = SmallPackage();
+        if (missing.present)
+            package.images[missing.slot] = std::string();
+        else
+            package.images[missing.slot].reset();
+        InstallPackage(package);
+        const size_t sentBefore = SentContents().size();
+        port.QueueReply(Bytes({0x1A, 0x01}));
+        EXPECT_EQ(SendPartitionTable(), 0) << missing.traced;
+        EXPECT_EQ(SentContents().size(), sentBefore + 1);  // the table never went with override 1
+        EXPECT_EQ(ImageSwitches(), 3);                     // AMSS, APPSBOOT, FLASH.bin as before
+        EXPECT_NE(TraceText().find(missing.traced), std::string::npos);
+    }
 }
 
 TEST_F(StreamingCommandsTest, OtherStatusIsAMismatchWithTheOverrideUnchanged) {
