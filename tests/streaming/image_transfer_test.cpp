@@ -114,6 +114,37 @@ TEST_F(ImageTransferTest, HeaderOpensCarryTheHeaderImageBehindTheType) {
     }
 }
 
+TEST_F(ImageTransferTest, AHeaderLongerThanOneOpenChunkGoesOutCutToItsFirst10240Bytes) {
+    TestPackage package = SmallPackage();
+    std::string header(10240 + 77, '\0');
+    for (size_t i = 0; i < header.size(); ++i) header[i] = static_cast<char>(i * 13);
+    package.images[kSlotOemsblHeader] = header;
+    InstallPackage(package);
+    currentImageIndex = kSlotOemsblHeader;
+    port.QueueReply(Bytes({0x1C, 0x00}));
+    EXPECT_EQ(OpenImage(ImageTarget::Oemsbl), 1);
+    EXPECT_EQ(SentContents().back(), Concat(Bytes({0x1B, 0x04}), header.substr(0, 10240)));
+}
+
+TEST_F(ImageTransferTest, EachTargetPausesItsOwnTimeAfterAFailedWrite) {
+    const struct {
+        ImageTarget target;
+        uint32_t slot;
+        uint32_t pauseMs;
+    } writes[] = {{ImageTarget::QcsblHeader, kSlotQcsblHeader, 100}, {ImageTarget::Qcsbl, kSlotQcsbl, 100},
+                  {ImageTarget::Oemsbl, kSlotOemsbl, 100},           {ImageTarget::Amss, kSlotAmss, 1000},
+                  {ImageTarget::Appsboot, kSlotAppsboot, 100},       {ImageTarget::Cefs, kSlotCefs, 100}};
+    for (const auto& write : writes) {
+        currentImageIndex = write.slot;
+        const uint64_t sleptBefore = time.clock.SleptMs();
+        port.QueueReadFailure(-1);  // a transport failure
+        port.QueueReply(Bytes({0x08, 0x55, 0, 0, 0}));  // a mismatch
+        AcknowledgeChunks(0, 1);
+        EXPECT_EQ(WriteImage(write.target), 1);
+        EXPECT_EQ(time.clock.SleptMs() - sleptBefore, 2 * write.pauseMs) << static_cast<int>(write.target);
+    }
+}
+
 TEST_F(ImageTransferTest, OpensWithoutPayloadNameOnlyTheType) {
     const std::pair<ImageTarget, int> opens[] = {{ImageTarget::QcsblHeader, 0x02}, {ImageTarget::Qcsbl, 0x03},
                                                  {ImageTarget::FlashBin, 0x0C}, {ImageTarget::Cefs, 0x09}};
