@@ -35,7 +35,11 @@ int SendProgrammer() {
     Trace().Append("============= Memory allocation=============\n");
 
     std::span<const uint8_t> text = ProgrammerHexText();
-    if (text.empty()) return 0;
+    if (text.empty()) {
+        // A program built without its programmer resource: say so before the step's text.
+        Trace().Append("Can't Load NPRG7200A.hex\n");
+        return 0;
+    }
     PacketBuffer buffer(kProgrammerPacketSize);
     // The payload takes the whole text (far more than one packet), which is then turned
     // into the byte image in place.

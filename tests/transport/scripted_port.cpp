@@ -53,7 +53,12 @@ std::vector<std::vector<uint8_t>> ScriptedPort::Frames() const { return frames_;
 int ScriptedPort::Open(void* context, const char* path) {
     auto* port = static_cast<ScriptedPort*>(context);
     port->events_.push_back(std::string("open ") + path);
-    if (port->openResult_ != 0) return port->openResult_;
+    int result = port->openResult_;
+    if (!port->openResults_.empty()) {
+        result = port->openResults_.front();
+        port->openResults_.pop_front();
+    }
+    if (result != 0) return result;
     port->open_ = true;
     return 0;
 }

@@ -38,6 +38,8 @@ public:
     bool IsOpen() const { return open_; }
     void SetOpen(bool open) { open_ = open; }
     void SetOpenResult(int status) { openResult_ = status; }
+    // Results of the next opens, in order; after them SetOpenResult's holds.
+    void QueueOpenResult(int status) { openResults_.push_back(status); }
 
     // A handset's reply frame for `content`: flag, escaped content and CRC, flag.
     static std::vector<uint8_t> Frame(const std::vector<uint8_t>& content, bool wrongCrc = false);
@@ -61,6 +63,7 @@ private:
     PortOperations operations_;
     bool open_ = true;
     int openResult_ = 0;
+    std::deque<int> openResults_;
     std::deque<Read> reads_;
     std::deque<WriteFailure> writeFailures_;
     std::vector<std::vector<uint8_t>> frames_;

@@ -1,0 +1,39 @@
+// One overlapped transfer, the way both Windows ports move bytes: started on an event of
+// the port's, awaited up to a limit, its count fetched without waiting. A transfer that
+// completes at once is a completed transfer (Wine completes pty transfers at once). One
+// still pending when the limit passes is cancelled, and its completion awaited before the
+// call returns, so it can never write into the caller's buffer or OVERLAPPED later.
+#pragma once
+
+#include <windows.h>
+
+struct TransferOutcome {
+    enum End { kCompleted, kStartFailed, kWaitExpired } end;
+    DWORD bytes;  // kCompleted: what the transfer moved; 0 otherwise
+    DWORD error;  // the thread's error code as the transfer left it
+};
+
+// `start(overlapped)` begins the transfer (FALSE with ERROR_IO_PENDING: under way);
+// `result(overlapped, &bytes, wait)` fetches its count; `cancel()` cancels what is pending
+// on the device. The event must be a manual-reset event; starting a transfer resets it.
+template <typename Start, typename Result, typename Cancel>
+TransferOutcome RunOverlappedTransfer(HANDLE event, DWORD waitMs, Start start, Result result, Cancel cancel) {
+    OVERLAPPED overlapped{};
+    overlapped.hEvent = event;
+    DWORD bytes = 0;
+    if (!start(&overlapped)) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_IO_PENDING) return {TransferOutcome::kStartFailed, 0, error};
+        if (WaitForSingleObject(event, waitMs) != WAIT_OBJECT_0) {
+            // Cancelled and awaited; the code the caller goes on with is the one before.
+            const DWORD before = GetLastError();
+            cancel();
+            result(&overlapped, &bytes, TRUE);
+            SetLastError(before);
+            return {TransferOutcome::kWaitExpired, 0, before};
+        }
+    }
+    // A transfer that ended in an error still reports what it moved (a short write piece).
+    result(&overlapped, &bytes, FALSE);
+    return {TransferOutcome::kCompleted, bytes, GetLastError()};
+}
