@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -124,4 +125,49 @@ TEST(NamedPortSearch, OpensAsSoonAsThePortIsThere) {
     Trace().Close();
     EXPECT_EQ(ReadWholeFile("trace.txt"), "Open port /dev/ttyUSB0 status 0\n");
     EXPECT_EQ(time.clock.SleptMs(), 0u);
+}
+
+namespace {
+// A clock under which the port appears after the search has slept `failures` times.
+class PortAppearsAfter final : public Clock {
+public:
+    PortAppearsAfter(ScriptedPort& port, int failures) : port_(port), failures_(failures) {}
+    int64_t NowSeconds() override { return 1700000000; }
+    uint64_t MonotonicMs() override { return 0; }
+    void SleepMs(uint32_t) override {
+        if (++sleeps_ == failures_) port_.SetOpenResult(0);
+    }
+
+private:
+    ScriptedPort& port_;
+    int failures_;
+    int sleeps_ = 0;
+};
+}  // namespace
+
+TEST(NamedPortSearch, TheThreeHundredAndFirstAttemptEndsTheSearchEvenWhenItOpens) {
+    // {attempt that opens the port, result, how the trace ends}
+    const struct {
+        int opening;
+        int result;
+        const char* traceEnd;
+    } cases[] = {
+        {300, 1, "status 2\nOpen port /dev/ttyUSB0 status 0\n"},
+        {301, 0, "status 2\nOpen port /dev/ttyUSB0 status 0\nCan't Connected Port.\n"},
+    };
+    for (const auto& c : cases) {
+        TempDirectory directory;
+        ScriptedPort port;
+        port.SetOpenResult(2);
+        PortAppearsAfter clock(port, c.opening - 1);
+        SetClock(&clock);
+        Trace().Open();
+        EXPECT_EQ(OpenNamedDownloadPort("/dev/ttyUSB0"), c.result) << c.opening;
+        Trace().Close();
+        SetClock(nullptr);
+        std::string trace = ReadWholeFile("trace.txt");
+        std::string end = c.traceEnd;
+        EXPECT_EQ(trace.substr(trace.size() - std::min(trace.size(), end.size())), end) << c.opening;
+        EXPECT_EQ(port.IsOpen(), c.result == 1) << c.opening;  // a search that gives up leaves the port closed
+    }
 }
