@@ -1,6 +1,7 @@
 // Thread seam: a run starts its threads here with the stack size and priority it needs
 // (Win32 CreateThread on Windows, pthreads elsewhere). GCC's win32 thread model has no
-// std::thread, and the run shares only single-word values between threads, without locks.
+// std::thread or std::mutex. The run itself shares only single-word values between threads;
+// ThreadLock is for the displays that keep more than a word for several threads.
 #pragma once
 
 #include <cstddef>
@@ -34,3 +35,32 @@ void DetachThread(ThreadHandle& thread);
 
 // Gives up the rest of the time slice.
 void YieldThread();
+
+// A lock whose waiters sleep, so that a low-priority holder (the progress monitor) gets the
+// processor back from a time-critical waiter (the worker on Windows XP). CRITICAL_SECTION
+// on Windows (SRW locks are not on XP), pthread_mutex elsewhere.
+class ThreadLock {
+public:
+    ThreadLock();
+    ~ThreadLock();
+    ThreadLock(const ThreadLock&) = delete;
+    ThreadLock& operator=(const ThreadLock&) = delete;
+
+    void Lock();
+    void Unlock();
+
+private:
+    alignas(16) unsigned char native_[64];  // the platform's lock, built in place
+};
+
+// Holds the lock for its own lifetime.
+class ScopedThreadLock {
+public:
+    explicit ScopedThreadLock(ThreadLock& lock) : lock_(lock) { lock_.Lock(); }
+    ~ScopedThreadLock() { lock_.Unlock(); }
+    ScopedThreadLock(const ScopedThreadLock&) = delete;
+    ScopedThreadLock& operator=(const ScopedThreadLock&) = delete;
+
+private:
+    ThreadLock& lock_;
+};

@@ -1,11 +1,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <string>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <time.h>
+#include <unistd.h>
+#endif
+
 #include "session/process_values.h"
 #include "session/session_state.h"
+#include "session/thread_start.h"
 #include "tests/support/temp_directory.h"
 #include "tests/support/virtual_clock.h"
 #include "tests/transport/scripted_port.h"
@@ -89,6 +97,56 @@ TEST_F(ConsoleDisplayTest, EndStateWithoutFinishIsNotASuccess) {
     display.RunEnded(0);
     EXPECT_FALSE(display.Finished());
 }
+
+#ifndef _WIN32
+// The worker may wait for the display while the low-priority monitor holds it (writing to
+// a slow terminal). The waiter must sleep: a spinning time-critical worker would keep the
+// holder from ever running again on Windows.
+TEST_F(ConsoleDisplayTest, AThreadWaitingForTheDisplaySleepsInsteadOfSpinning) {
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    // A full pipe: the display's next write blocks while it holds the display.
+    fcntl(ends[1], F_SETFL, O_NONBLOCK);
+    char block[4096] = {};
+    while (write(ends[1], block, sizeof block) > 0) {
+    }
+    fcntl(ends[1], F_SETFL, 0);
+    std::FILE* slowTerminal = fdopen(ends[1], "w");
+    ConsoleDisplay display(slowTerminal, false, session);
+
+    struct Shared {
+        ConsoleDisplay* display;
+        std::atomic<long long> waiterCpuNs{-1};
+    } shared{&display};
+    ThreadHandle holder = StartThread(
+        [](void* argument) -> unsigned {
+            static_cast<Shared*>(argument)->display->ShowStepLabel({3017, 248, 80, 30, 350}, "Step 0. Installing Agent");
+            return 0;
+        },
+        &shared, 0);
+    SystemClock().SleepMs(100);  // the holder is now blocked in its write
+    ThreadHandle waiter = StartThread(
+        [](void* argument) -> unsigned {
+            auto& state = *static_cast<Shared*>(argument);
+            timespec before{}, after{};
+            clock_gettime(CLOCK_THREAD_CPUTIME_ID, &before);
+            state.display->GetControlText(kControlStatusText);
+            clock_gettime(CLOCK_THREAD_CPUTIME_ID, &after);
+            state.waiterCpuNs = (after.tv_sec - before.tv_sec) * 1000000000LL + (after.tv_nsec - before.tv_nsec);
+            return 0;
+        },
+        &shared, 0);
+    SystemClock().SleepMs(400);
+    EXPECT_EQ(shared.waiterCpuNs.load(), -1) << "the waiter got the display while a write held it";
+    while (read(ends[0], block, sizeof block) == static_cast<ssize_t>(sizeof block) && shared.waiterCpuNs.load() < 0) {
+    }
+    JoinThread(holder);
+    JoinThread(waiter);
+    std::fclose(slowTerminal);
+    close(ends[0]);
+    EXPECT_LT(shared.waiterCpuNs.load(), 100'000'000LL);  // 400 ms of waiting, next to no processor time
+}
+#endif
 
 TEST(HumanFigures, BytesAndDurations) {
     EXPECT_EQ(HumanBytes(512), "512 B");

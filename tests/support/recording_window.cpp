@@ -2,60 +2,46 @@
 
 #include "session/thread_start.h"
 
-void RecordingWindow::Lock() {
-    while (busy_.test_and_set(std::memory_order_acquire)) YieldThread();
-}
-void RecordingWindow::Unlock() { busy_.clear(std::memory_order_release); }
-
 void RecordingWindow::Record(const std::string& event) {
-    Lock();
+    ScopedThreadLock hold(lock_);
     events_.push_back(event);
-    Unlock();
 }
 
 void RecordingWindow::SetControlText(int control, const std::string& text) {
-    Lock();
+    ScopedThreadLock hold(lock_);
     texts_[control] = text;
     events_.push_back("text " + std::to_string(control) + " " + text);
-    Unlock();
 }
 
 std::string RecordingWindow::GetControlText(int control) {
-    Lock();
-    std::string text = texts_[control];
-    Unlock();
-    return text;
+    ScopedThreadLock hold(lock_);
+    return texts_[control];
 }
 
 bool RecordingWindow::GetCheck(int control) {
-    Lock();
-    bool checked = checks_[control];
-    Unlock();
-    return checked;
+    ScopedThreadLock hold(lock_);
+    return checks_[control];
 }
 
 void RecordingWindow::SetCheck(int control, bool checked) {
-    Lock();
+    ScopedThreadLock hold(lock_);
     checks_[control] = checked;
     events_.push_back("check " + std::to_string(control) + " " + (checked ? "1" : "0"));
-    Unlock();
 }
 
 void RecordingWindow::ShowStepLabel(const LabelRequest& request, const char* text) {
-    Lock();
+    ScopedThreadLock hold(lock_);
     labels_.push_back(request);
     labelTexts_.push_back(text);
     events_.push_back("label " + std::to_string(request.labelControl) + " " + text);
-    Unlock();
 }
 
 void RecordingWindow::LayoutDownloadPage() { Record("download page"); }
 
 void RecordingWindow::SetRunState(int state) {
-    Lock();
+    ScopedThreadLock hold(lock_);
     runState_ = state;
     events_.push_back("run state " + std::to_string(state));
-    Unlock();
 }
 
 void RecordingWindow::SetProgressRange(int low, int high) {
@@ -63,9 +49,8 @@ void RecordingWindow::SetProgressRange(int low, int high) {
 }
 
 void RecordingWindow::SetProgressPosition(int position) {
-    Lock();
+    ScopedThreadLock hold(lock_);
     positions_.push_back(position);
-    Unlock();
 }
 
 void RecordingWindow::RunEnded(int showFinishPage) { Record("run end " + std::to_string(showFinishPage)); }
@@ -77,36 +62,26 @@ void RecordingWindow::ShowCheckingLine(int kind, int failed) {
 void RecordingWindow::DrawTimerText(const std::string& text) { Record("timer " + text); }
 
 std::vector<std::string> RecordingWindow::Events() {
-    Lock();
-    auto copy = events_;
-    Unlock();
-    return copy;
+    ScopedThreadLock hold(lock_);
+    return events_;
 }
 
 std::vector<LabelRequest> RecordingWindow::Labels() {
-    Lock();
-    auto copy = labels_;
-    Unlock();
-    return copy;
+    ScopedThreadLock hold(lock_);
+    return labels_;
 }
 
 std::vector<std::string> RecordingWindow::LabelTexts() {
-    Lock();
-    auto copy = labelTexts_;
-    Unlock();
-    return copy;
+    ScopedThreadLock hold(lock_);
+    return labelTexts_;
 }
 
 std::vector<int> RecordingWindow::ProgressPositions() {
-    Lock();
-    auto copy = positions_;
-    Unlock();
-    return copy;
+    ScopedThreadLock hold(lock_);
+    return positions_;
 }
 
 int RecordingWindow::RunState() {
-    Lock();
-    int state = runState_;
-    Unlock();
-    return state;
+    ScopedThreadLock hold(lock_);
+    return runState_;
 }

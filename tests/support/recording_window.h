@@ -1,11 +1,11 @@
 // A window that records what the run asked of it, in order, as readable lines.
 #pragma once
 
-#include <atomic>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "session/thread_start.h"
 #include "session/window_seam.h"
 
 class RecordingWindow final : public WindowSeam {
@@ -32,10 +32,8 @@ public:
 
 private:
     void Record(const std::string& event);
-    void Lock();
-    void Unlock();
 
-    std::atomic_flag busy_ = ATOMIC_FLAG_INIT;
+    ThreadLock lock_;
     std::vector<std::string> events_;
     std::vector<LabelRequest> labels_;
     std::vector<std::string> labelTexts_;

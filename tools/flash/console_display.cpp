@@ -35,11 +35,6 @@ ConsoleDisplay::ConsoleDisplay(std::FILE* out, bool terminal, SessionState& sess
     stageStartMs_ = runStartMs_;
 }
 
-void ConsoleDisplay::Lock() {
-    while (busy_.test_and_set(std::memory_order_acquire)) YieldThread();
-}
-void ConsoleDisplay::Unlock() { busy_.clear(std::memory_order_release); }
-
 const char* ConsoleDisplay::StageName(int labelControl, const char* labelText) {
     switch (labelControl) {
     case 3017: return "programmer";
@@ -55,16 +50,13 @@ const char* ConsoleDisplay::StageName(int labelControl, const char* labelText) {
 }
 
 void ConsoleDisplay::SetControlText(int control, const std::string& text) {
-    Lock();
+    ScopedThreadLock hold(lock_);
     if (control == kControlStatusText) status_ = text;
-    Unlock();
 }
 
 std::string ConsoleDisplay::GetControlText(int control) {
-    Lock();
-    std::string text = control == kControlStatusText ? status_ : std::string();
-    Unlock();
-    return text;
+    ScopedThreadLock hold(lock_);
+    return control == kControlStatusText ? status_ : std::string();
 }
 
 bool ConsoleDisplay::GetCheck(int control) { return control == kControlErased && erased_; }
@@ -81,7 +73,7 @@ void ConsoleDisplay::ShowStepLabel(const LabelRequest& request, const char* text
     const char* name = StageName(request.labelControl, text);
     if (!name) return;
     Render(true);  // the last figures of the stage before
-    Lock();
+    ScopedThreadLock hold(lock_);
     if (lineOpen_) std::fputc('\n', out_);
     lineOpen_ = false;
     bytesBeforeStage_ += StageBytes();
@@ -90,25 +82,18 @@ void ConsoleDisplay::ShowStepLabel(const LabelRequest& request, const char* text
     stageStartMs_ = MonotonicMs();
     std::fprintf(out_, "%s\n", name);
     std::fflush(out_);
-    Unlock();
 }
 
 void ConsoleDisplay::SetProgressPosition(int) { Render(false); }
 
 void ConsoleDisplay::Render(bool force) {
-    Lock();
+    ScopedThreadLock hold(lock_);
     uint64_t now = MonotonicMs();
-    if (!force && now - lastRenderMs_ < kRenderIntervalMs) {
-        Unlock();
-        return;
-    }
+    if (!force && now - lastRenderMs_ < kRenderIntervalMs) return;
     lastRenderMs_ = now;
     uint32_t done = session_.doneCount.load();
     uint32_t total = session_.totalCount.load();
-    if (total == 0) {
-        Unlock();
-        return;
-    }
+    if (total == 0) return;
     uint64_t bytes = static_cast<uint64_t>(done) * packetSize_;
     uint64_t totalBytes = static_cast<uint64_t>(total) * packetSize_;
     double seconds = static_cast<double>(now - stageStartMs_) / 1000.0;
@@ -126,15 +111,13 @@ void ConsoleDisplay::Render(bool force) {
         std::fprintf(out_, "%s\n", line);
     }
     std::fflush(out_);
-    Unlock();
 }
 
 void ConsoleDisplay::RunEnded(int showFinishPage) {
     Render(true);
-    Lock();
+    ScopedThreadLock hold(lock_);
     if (lineOpen_) std::fputc('\n', out_);
     lineOpen_ = false;
     if (showFinishPage == 1) finished_ = 1;
     std::fflush(out_);
-    Unlock();
 }

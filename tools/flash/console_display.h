@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <string>
 
+#include "session/thread_start.h"
 #include "session/window_seam.h"
 
 struct SessionState;
@@ -35,13 +36,11 @@ public:
 private:
     void Render(bool force);
     uint64_t StageBytes() const;
-    void Lock();
-    void Unlock();
 
     std::FILE* out_;
     bool terminal_;
     SessionState& session_;
-    std::atomic_flag busy_ = ATOMIC_FLAG_INIT;
+    ThreadLock lock_;  // the monitor renders while the worker shows labels
     std::string stage_ = "connecting";
     uint32_t packetSize_ = 4096;
     uint64_t stageStartMs_ = 0;
