@@ -21,7 +21,6 @@
 #include "protocol/run_steps.h"
 #include "session/clock.h"
 #include "session/process_values.h"
-#include "session/progress_monitors.h"
 #include "session/run_settings.h"
 #include "session/session_driver.h"
 #include "session/session_state.h"
@@ -194,7 +193,6 @@ int main(int argc, char** argv) {
     double workerCpu = ThreadCpuSeconds() - workerCpuBefore;
     long workerFaults = ThreadMinorFaults() - workerFaultsBefore;
     double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
-    WaitForProgressMonitors();
     double processCpu = ProcessCpuSeconds() - cpuBefore;
 
     rusage usage{};

@@ -11,11 +11,11 @@
 #include "session/window_seam.h"
 
 namespace {
-// A run starts at most eight monitors (stage A and seven image stages); the slots are
-// only touched by the worker, and by a waiter after the worker has finished.
-constexpr int kMonitorSlots = 16;
-ThreadHandle monitors[kMonitorSlots];
-std::atomic<int> monitorCount{0};
+// The monitor that runs now; only the worker starts and ends monitors.
+ThreadHandle runningMonitor;
+// Set while the worker waits for the running monitor to end: the monitor looks at it every
+// round, so it ends even when its transfer failed to say it was done.
+std::atomic<bool> endRequested{false};
 
 // Pause between rounds: the display needs no more, and a monitor that only waits for the
 // window's replies would take a whole core from the transfer on a 2-core machine.
@@ -26,7 +26,7 @@ unsigned MonitorProgress(void* argument) {
     auto& session = *static_cast<SessionState*>(argument);
     WindowSeam& window = RunWindow();
     window.SetProgressRange(0, 100);
-    while (session.transferDone.load() == 0) {
+    while (session.transferDone.load() == 0 && !endRequested.load()) {
         uint32_t total = session.totalCount.load();
         uint32_t percent = total == 0 ? 0 : session.doneCount.load() * 100u / total;
         progressPercent = percent;
@@ -40,18 +40,15 @@ unsigned MonitorProgress(void* argument) {
 }
 
 void StartProgressMonitor(SessionState& session, std::size_t stackBytes) {
-    ThreadHandle thread = StartThread(MonitorProgress, &session, stackBytes, kThreadPriorityLowest);
-    int slot = monitorCount.load();
-    if (slot < kMonitorSlots) {
-        monitors[slot] = thread;
-        monitorCount = slot + 1;
-    } else {
-        DetachThread(thread);
-    }
+    EndProgressMonitor();
+    session.totalCount = 0;
+    session.transferDone = 0;
+    runningMonitor = StartThread(MonitorProgress, &session, stackBytes, kThreadPriorityLowest);
 }
 
-void WaitForProgressMonitors() {
-    int count = monitorCount.load();
-    for (int slot = 0; slot < count; ++slot) JoinThread(monitors[slot]);
-    monitorCount = 0;
+void EndProgressMonitor() {
+    if (!runningMonitor) return;
+    endRequested = true;
+    JoinThread(runningMonitor);  // also releases the thread's handle
+    endRequested = false;
 }

@@ -56,12 +56,6 @@ const char* InitialModeName(int mode) {
     }
 }
 
-void StartMonitor(SessionState& session, std::size_t stackBytes) {
-    session.totalCount = 0;
-    session.transferDone = 0;
-    StartProgressMonitor(session, stackBytes);
-}
-
 void OpenWriteClose(const ImageTargetInfo& info) {
     const StepOperations& steps = Steps();
     if (!Call(steps.openImage, 0, info.target)) FailStep(info.openFailure);
@@ -78,7 +72,7 @@ void RunImageStages(SessionState& session, int64_t startTime, int& stepNumber) {
         // The QCSBL header goes without a label or monitor of its own, before QCSBL's.
         if (info.labelKind != 0) {
             ShowStepLabel(info.labelKind, ++stepNumber);
-            StartMonitor(session, info.monitorStack);
+            StartProgressMonitor(session, info.monitorStack);
         }
         OpenWriteClose(info);
         TraceElapsed(startTime);
@@ -112,7 +106,7 @@ void RunFromStageA(SessionState& session, int64_t startTime) {
     if (!Call(steps.openDownloadPort, 0)) FailWithoutBox();
 
     currentImageIndex = 0;
-    StartMonitor(session, 0);
+    StartProgressMonitor(session, 0);
     session.running = 1;
     if (!Call(steps.sendProgrammer, 0)) FailStep("Send Hex Failure\n");
     Call(steps.sendGo, 0);  // a GO that went astray shows when the port or the hello fails
@@ -138,6 +132,7 @@ void RunFromStageA(SessionState& session, int64_t startTime) {
     RunImageStages(session, startTime, stepNumber);
 
     if (!Call(steps.sendReset, 0)) FailStep("Reset Fail");
+    EndProgressMonitor();  // the last transfer is over; nothing may run on into the next run
 
     CallVoid(steps.closePort);  // nothing happens when the reset already closed it
     session.running = 0;

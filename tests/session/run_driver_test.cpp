@@ -6,6 +6,7 @@
 #include "session/process_values.h"
 #include "session/run_settings.h"
 #include "session/session_driver.h"
+#include "session/thread_start.h"
 #include "tests/support/run_fixture.h"
 
 namespace {
@@ -20,7 +21,58 @@ void ExpectGoldenTrace(const std::string& name) {
     EXPECT_EQ(trace, Golden("session/golden/" + name));
 }
 
+// Progress calls, each tagged with the monitor that made it: a monitor's first call is the
+// range, so a range call opens a new monitor's number on that thread.
+class MonitorTaggingWindow final : public QuietWindow {
+public:
+    struct Call {
+        int monitor;
+        int position;  // -1 for the range
+    };
+    void SetProgressRange(int, int) override { Note(-1); }
+    void SetProgressPosition(int position) override { Note(position); }
+    std::vector<Call> Calls() {
+        ScopedThreadLock hold(lock_);
+        return calls_;
+    }
+
+private:
+    void Note(int position) {
+        static thread_local int monitor = 0;
+        ScopedThreadLock hold(lock_);
+        if (position == -1) monitor = ++monitors_;
+        calls_.push_back({monitor, position});
+    }
+    ThreadLock lock_;
+    std::vector<Call> calls_;
+    int monitors_ = 0;
+};
+
 }  // namespace
+
+TEST_F(RunDriverTest, OneMonitorAtATimeEachEndingBeforeTheNextAndTheLastBeforeTheRunReturns) {
+    MonitorTaggingWindow monitored;
+    session.window = &monitored;
+    UseSettings("1111111");
+    RunSession();
+    size_t callsAtReturn = monitored.Calls().size();
+    SystemClock().SleepMs(60);  // three monitor rounds: a monitor still alive would show here
+    auto calls = monitored.Calls();
+    EXPECT_EQ(calls.size(), callsAtReturn) << "a monitor outlived the run";
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls.back().monitor, 7);  // stage A and six image stages
+    for (size_t i = 1; i < calls.size(); ++i) {
+        // Once the next monitor has begun, the one before never shows again...
+        ASSERT_GE(calls[i].monitor, calls[i - 1].monitor) << "monitors " << calls[i - 1].monitor << " and "
+                                                          << calls[i].monitor << " ran at once";
+        // ...and each leaves the bar at 0 before it goes.
+        if (calls[i].monitor != calls[i - 1].monitor) {
+            EXPECT_EQ(calls[i - 1].position, 0);
+        }
+    }
+    EXPECT_EQ(calls.back().position, 0);
+    EXPECT_EQ(progressPercent, 0u);
+}
 
 TEST_F(RunDriverTest, FullRunWithEveryStageMatchesTheGoldenTrace) {
     UseSettings("1111111");

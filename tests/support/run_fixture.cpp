@@ -5,7 +5,6 @@
 
 #include "session/message_box.h"
 #include "session/process_values.h"
-#include "session/progress_monitors.h"
 #include "session/run_settings.h"
 #include "session/session_driver.h"
 
@@ -27,7 +26,6 @@ void RunFixture::SetUp() {
 }
 
 void RunFixture::TearDown() {
-    WaitForProgressMonitors();
     SetMessageBoxHandler(nullptr);
     InstallStepOperations(StepOperations{});
     currentSession = nullptr;
@@ -42,7 +40,6 @@ void RunFixture::UseSettings(const std::string& aIni) {
 
 void RunFixture::RunWorker() {
     RunSession();
-    WaitForProgressMonitors();
 }
 
 std::vector<std::string> RunFixture::BoxesFromFile() {

@@ -20,7 +20,7 @@ protected:
 
     // Writes "a.ini" and reads it as the watch thread would.
     void UseSettings(const std::string& aIni);
-    // Runs the worker on this thread and waits for its progress monitors.
+    // Runs the worker on this thread (it ends its own progress monitors).
     void RunWorker();
 
     // Boxes shown so far, as "caption|text"; also kept in "boxes.txt" so that a test can

@@ -17,7 +17,6 @@
 #include "protocol/run_steps.h"
 #include "session/message_box.h"
 #include "session/process_values.h"
-#include "session/progress_monitors.h"
 #include "session/run_settings.h"
 #include "session/session_driver.h"
 #include "session/session_state.h"
@@ -106,7 +105,6 @@ int main(int argc, char** argv) {
     InstallStepOperations(steps);
 
     RunSession();
-    WaitForProgressMonitors();
     if (!display.Finished()) {
         // The program file check failed: it put its text into the status line.
         std::fprintf(stderr, "veltrane-flash: %s\n", display.GetControlText(kControlStatusText).c_str());
