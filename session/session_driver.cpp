@@ -145,6 +145,14 @@ void RunFromStageA(SessionState& session, int64_t startTime) {
 
 unsigned RunSession(void*) {
     SessionState* session = currentSession.load();
+    if (!session) {
+        // No window published a session: the run publishes one of its own, since the transfers
+        // report their progress only to the published one. Never destroyed: a monitor may
+        // still read it while the process exits.
+        static auto* detached = new SessionState;
+        session = detached;
+        currentSession = session;
+    }
     const int64_t startTime = NowSeconds();
     if (!Trace().Open()) {
         // Without a trace the run would write the handset blind: stop before the port is touched.
@@ -163,10 +171,6 @@ unsigned RunSession(void*) {
         Trace().Append(missing.c_str());
         Trace().Close();
         EndRunWithError(missing, 1);
-    }
-    if (!session) {
-        static SessionState detached;  // no window published a session: run without a display
-        session = &detached;
     }
     RunFromStageA(*session, startTime);
     return 0;

@@ -74,6 +74,18 @@ TEST_F(RunDriverTest, OneMonitorAtATimeEachEndingBeforeTheNextAndTheLastBeforeTh
     EXPECT_EQ(progressPercent, 0u);
 }
 
+TEST_F(RunDriverTest, ARunThatNoWindowPublishedShowsItsTransfersOnASessionOfItsOwn) {
+    currentSession = nullptr;
+    UseSettings("0000100");
+    RunWorker();
+    SessionState* own = currentSession.load();
+    ASSERT_NE(own, nullptr) << "the transfers had no session to report to";
+    EXPECT_NE(own, &session);
+    EXPECT_EQ(own->totalCount, 4u);  // the AMSS transfer's counters reached it
+    EXPECT_EQ(own->transferDone, 1u);
+    EXPECT_EQ(own->running, 0u);
+}
+
 TEST_F(RunDriverTest, FullRunWithEveryStageMatchesTheGoldenTrace) {
     UseSettings("1111111");
     RunWorker();
