@@ -3,6 +3,7 @@
 
 #include "session/clock.h"
 #include "session/message_box.h"
+#include "session/process_exit.h"
 #include "session/process_values.h"
 #include "session/run_settings.h"
 #include "session/session_driver.h"
@@ -16,6 +17,10 @@
 namespace {
 // A handset still seen as a Windows Mobile device after this many polls did not switch.
 constexpr int kPollsBeforeRefusal = 60;
+
+constexpr const char* kWorkerNotStartedText =
+    "Can't start the download thread (it needs 150 MiB of address space for its stack).\n"
+    "Close other programs and start Veltrane again.";
 }  // namespace
 
 unsigned WaitForDownloadPort(void* argument) {
@@ -51,5 +56,12 @@ void StartSession() {
     // the worker keeps normal priority.
     int priority = Environment == 0 ? kThreadPriorityTimeCritical : kThreadPriorityNormal;
     ThreadHandle worker = StartThread(RunSession, nullptr, kWorkerThreadStack, priority);
+    if (!worker) {
+        // A crowded 32-bit process may hold no 150 MiB in one piece. The host programs are
+        // already ended and the wizard waits for this run: end rather than leave it waiting.
+        // No trace yet: the worker would have created it.
+        ShowMessageBox(kWorkerNotStartedText, "Error", nullptr);
+        ExitProcessNormally(1);
+    }
     KeepWorkerThread(worker);
 }

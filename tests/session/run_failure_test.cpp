@@ -2,12 +2,17 @@
 // then reads what the child left behind: its trace, its boxes and its exit status.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cctype>
+#include <filesystem>
+#include <fstream>
 
 #include "session/process_values.h"
 #include "session/session_driver.h"
+#include "session/worker_thread.h"
 #include "tests/support/run_fixture.h"
 
 namespace {
@@ -20,6 +25,16 @@ struct FailingStep {
 void PrintTo(const FailingStep& step, std::ostream* out) { *out << step.call; }
 
 class RunFailureTest : public RunFixture, public ::testing::WithParamInterface<FailingStep> {};
+
+// Leaves the process `room` bytes of address space beyond what it holds now, as a crowded
+// 32-bit process has.
+void LeaveAddressSpace(size_t room) {
+    size_t pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    rlimit limit{};
+    limit.rlim_cur = limit.rlim_max = pages * static_cast<size_t>(sysconf(_SC_PAGESIZE)) + room;
+    ASSERT_EQ(setrlimit(RLIMIT_AS, &limit), 0);
+}
 
 bool EndsWith(const std::string& text, const std::string& tail) {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
@@ -124,4 +139,21 @@ TEST_F(RunEndTest, EndingWhileAMonitorRunsExitsCleanlyWithStatusOne) {
     steps.SetResult("sendProgrammer", 0);
     EXPECT_EXIT(RunSession(), ::testing::ExitedWithCode(1), "");
     EXPECT_TRUE(EndsWith(ReadWholeFile("trace.txt"), "Send Hex Failure\n"));
+}
+
+TEST_F(RunEndTest, AWorkerThatCannotStartEndsWithAnErrorBoxAndNoTrace) {
+    // The host programs are already ended when the worker starts: a silent failure here
+    // would leave the wizard waiting for a run that never comes.
+    EXPECT_EXIT(
+        {
+            LeaveAddressSpace(64 << 20);  // no room for the worker's 150 MiB stack
+            StartSession();
+            WaitForWorkerThread();
+        },
+        ::testing::ExitedWithCode(1), "");
+    auto shown = BoxesFromFile();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].rfind("Error|", 0), 0u) << shown[0];
+    EXPECT_NE(shown[0].find("150 MiB"), std::string::npos) << shown[0];
+    EXPECT_FALSE(std::filesystem::exists("trace.txt"));
 }
