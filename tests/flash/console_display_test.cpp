@@ -18,7 +18,9 @@
 #include "tests/support/virtual_clock.h"
 #include "tests/transport/scripted_port.h"
 #include "tools/flash/console_display.h"
+#include "tools/flash/console_port_search.h"
 #include "tools/flash/named_port_search.h"
+#include "tools/flash/system_error_text.h"
 #include "session/trace_log.h"
 
 namespace {
@@ -28,11 +30,12 @@ class ConsoleDisplayTest : public ::testing::Test {
 protected:
     void SetUp() override { out = std::tmpfile(); }
     void TearDown() override { std::fclose(out); }
-    std::string Shown() {
-        std::fflush(out);
-        std::rewind(out);
+    std::string Shown() { return Contents(out); }
+    static std::string Contents(std::FILE* file) {
+        std::fflush(file);
+        std::rewind(file);
         std::string text;
-        for (int c; (c = std::fgetc(out)) != EOF;) text += static_cast<char>(c);
+        for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
         return text;
     }
     static size_t Lines(const std::string& text) {
@@ -227,5 +230,42 @@ TEST(NamedPortSearch, TheThreeHundredAndFirstAttemptEndsTheSearchEvenWhenItOpens
         std::string end = c.traceEnd;
         EXPECT_EQ(trace.substr(trace.size() - std::min(trace.size(), end.size())), end) << c.opening;
         EXPECT_EQ(port.IsOpen(), c.result == 1) << c.opening;  // a search that gives up leaves the port closed
+    }
+}
+
+// The user sees what the search waits for, and why it gave up.
+TEST_F(ConsoleDisplayTest, PortSearchSaysWhatItWaitsForAndWhyItGaveUp) {
+    TempDirectory directory;
+    ScriptedPort port;
+    port.SetOpenResult(2);  // ENOENT, ERROR_FILE_NOT_FOUND
+    const std::string reason = SystemErrorText(2);
+    EXPECT_EQ(reason.find_first_not_of("0123456789"), 0u) << "a text, not a number: " << reason;
+    for (bool terminal : {false, true}) {
+        std::FILE* errors = std::tmpfile();
+        std::FILE* screen = std::tmpfile();
+        ConsoleDisplay display(screen, terminal, session);
+        Trace().Open();
+        EXPECT_EQ(SearchPortOnConsole("/dev/ttyUSB0", display, errors), 0);
+        Trace().Close();
+        std::string shown = Contents(screen), said = Contents(errors);
+        std::fclose(errors);
+        std::fclose(screen);
+
+        const std::string waiting = "waiting for /dev/ttyUSB0: " + reason + " (attempt ";
+        EXPECT_NE(shown.find(waiting + "1 of 301)"), std::string::npos) << shown;
+        if (terminal) {
+            // One line rewritten in place up to the last attempt, closed before the failure text.
+            EXPECT_NE(shown.find("\r  " + waiting + "301 of 301)\033[K\n"), std::string::npos) << shown;
+            EXPECT_EQ(Lines(shown), 1u) << shown;
+        } else {
+            // A log gets plain lines, but not one for every attempt of thirty seconds.
+            EXPECT_EQ(shown.find('\r'), std::string::npos) << shown;
+            EXPECT_GE(Lines(shown), 2u) << shown;
+            EXPECT_LE(Lines(shown), 31u) << shown;
+        }
+        EXPECT_EQ(said.rfind("veltrane-flash: gave up on /dev/ttyUSB0 after 301 attempts: " + reason + "\n", 0), 0u)
+            << said;
+        EXPECT_NE(said.find("download mode"), std::string::npos) << said;
+        EXPECT_NE(said.find("another program"), std::string::npos) << said;
     }
 }

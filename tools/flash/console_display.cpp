@@ -9,6 +9,7 @@
 
 namespace {
 constexpr uint64_t kRenderIntervalMs = 100;  // ten updates a second at most
+constexpr uint64_t kPlainPortWaitMs = 1000;  // a log gets one search line a second
 }
 
 std::string HumanBytes(uint64_t bytes) {
@@ -74,8 +75,7 @@ void ConsoleDisplay::ShowStepLabel(const LabelRequest& request, const char* text
     if (!name) return;
     Render(true);  // the last figures of the stage before
     ScopedThreadLock hold(lock_);
-    if (lineOpen_) std::fputc('\n', out_);
-    lineOpen_ = false;
+    EndOpenLine();
     bytesBeforeStage_ += StageBytes();
     stage_ = name;
     packetSize_ = request.labelControl == 3017 ? kProgrammerPacketSize : kImagePacketSize;
@@ -106,7 +106,7 @@ void ConsoleDisplay::Render(bool force) {
                   HumanDuration(left).c_str(), HumanDuration((now - runStartMs_) / 1000).c_str());
     if (terminal_) {
         std::fprintf(out_, "\r%s\033[K", line);
-        lineOpen_ = true;
+        openLine_ = OpenLine::kProgress;
     } else {
         std::fprintf(out_, "%s\n", line);
     }
@@ -116,8 +116,34 @@ void ConsoleDisplay::Render(bool force) {
 void ConsoleDisplay::RunEnded(int showFinishPage) {
     Render(true);
     ScopedThreadLock hold(lock_);
-    if (lineOpen_) std::fputc('\n', out_);
-    lineOpen_ = false;
+    EndOpenLine();
     if (showFinishPage == 1) finished_ = 1;
     std::fflush(out_);
+}
+
+void ConsoleDisplay::ShowPortWait(const std::string& line) {
+    ScopedThreadLock hold(lock_);
+    uint64_t now = MonotonicMs();
+    if (terminal_) {
+        if (openLine_ == OpenLine::kProgress) EndOpenLine();  // keep the last figures of the stage
+        std::fprintf(out_, "\r%s\033[K", line.c_str());
+        openLine_ = OpenLine::kPortWait;
+    } else {
+        if (portWaitShown_ && now - lastPortWaitMs_ < kPlainPortWaitMs) return;
+        std::fprintf(out_, "%s\n", line.c_str());
+    }
+    portWaitShown_ = true;
+    lastPortWaitMs_ = now;
+    std::fflush(out_);
+}
+
+void ConsoleDisplay::CloseLine() {
+    ScopedThreadLock hold(lock_);
+    EndOpenLine();
+    std::fflush(out_);
+}
+
+void ConsoleDisplay::EndOpenLine() {
+    if (openLine_ != OpenLine::kNone) std::fputc('\n', out_);
+    openLine_ = OpenLine::kNone;
 }

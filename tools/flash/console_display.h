@@ -25,6 +25,12 @@ public:
     void SetProgressPosition(int position) override;
     void RunEnded(int showFinishPage) override;
 
+    // One line of the port search, what it waits for: rewritten in place on a terminal;
+    // otherwise a plain line, at most one a second (a search lasts thirty).
+    void ShowPortWait(const std::string& line);
+    // Ends a line left open on a terminal, so that what comes next starts a line of its own.
+    void CloseLine();
+
     // True once the run reached its end with the reset acknowledged.
     bool Finished() const { return finished_.load() != 0; }
     // Bytes the transfers have acknowledged so far, over the whole run.
@@ -34,8 +40,11 @@ public:
     static const char* StageName(int labelControl, const char* labelText);
 
 private:
+    enum class OpenLine { kNone, kProgress, kPortWait };  // what the terminal's last line shows
+
     void Render(bool force);
     uint64_t StageBytes() const;
+    void EndOpenLine();  // with the lock held
 
     std::FILE* out_;
     bool terminal_;
@@ -48,7 +57,9 @@ private:
     uint64_t lastRenderMs_ = 0;
     std::atomic<uint64_t> bytesBeforeStage_{0};
     std::atomic<int> finished_{0};
-    bool lineOpen_ = false;
+    OpenLine openLine_ = OpenLine::kNone;
+    bool portWaitShown_ = false;
+    uint64_t lastPortWaitMs_ = 0;
     std::string status_;
     bool erased_ = false;
 };

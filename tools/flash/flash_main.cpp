@@ -22,7 +22,7 @@
 #include "session/session_state.h"
 #include "session/trace_log.h"
 #include "tools/flash/console_display.h"
-#include "tools/flash/named_port_search.h"
+#include "tools/flash/console_port_search.h"
 
 namespace {
 
@@ -98,7 +98,7 @@ int main(int argc, char** argv) {
 
     ReadRunSettings(settings.c_str());
     StepOperations steps = ProtocolStepOperations();
-    steps.openDownloadPort = [] { return OpenNamedDownloadPort(portPath.c_str()); };
+    steps.openDownloadPort = [&display] { return SearchPortOnConsole(portPath.c_str(), display, stderr); };
     steps.closeHostPrograms = [] { return 1; };
     steps.clearHostServices = [](ServiceOrder) {};
     steps.restartHostPrograms = [] {};

@@ -2,5 +2,12 @@
 // up to 301 times, 100 ms apart, while the handset enumerates (again, after GO).
 #pragma once
 
+#include <functional>
+
+constexpr int kNamedPortAttempts = 301;
+
+// Told of every attempt, as it is made: its number (from 1) and the port's status (0: open).
+using PortAttemptWatcher = std::function<void(int attempt, int status)>;
+
 // 1 when the port is open, 0 after the last attempt ("Can't Connected Port.\n" traced).
-int OpenNamedDownloadPort(const char* path);
+int OpenNamedDownloadPort(const char* path, const PortAttemptWatcher& watcher = {});
