@@ -155,6 +155,15 @@ class WholeRun(unittest.TestCase):
         # No reset ever went out.
         self.assertFalse(any(line.split()[3:4] == ["0b"] for line in requests.splitlines()))
 
+    def test_file_without_package_is_named_before_the_missing_images(self):
+        run = tempfile.mkdtemp(dir=self.work)
+        flash = subprocess.run([FLASH, "--port", os.path.join(run, "none"), "--package", PROGRAMMER], cwd=run,
+                               stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
+        self.assertEqual(flash.returncode, 1)
+        err = flash.stderr.decode()
+        self.assertTrue(err.startswith("veltrane-flash: no firmware package in %s\n" % PROGRAMMER), err)
+        self.assertIn("NO HEX", err)
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -14,6 +14,7 @@
 #include <unistd.h>
 #endif
 
+#include "package/package_header.h"
 #include "protocol/run_steps.h"
 #include "session/message_box.h"
 #include "session/process_values.h"
@@ -79,6 +80,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     SetExecutableFileName(package.c_str());
+    // The run will list every image as missing; say first why they are all missing.
+    HeaderBlock header{};
+    if (ReadPackageHeader(package.c_str(), header) == HeaderRead::kNoPackage)
+        std::fprintf(stderr, "veltrane-flash: no firmware package in %s\n", package.c_str());
 
     // A serial-style port, as on Windows XP; the run starts in download mode.
     Environment = 0;
