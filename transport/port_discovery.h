@@ -5,6 +5,7 @@
 #include <string>
 
 #include "session/step_operations.h"
+#include "transport/port_search.h"
 
 struct SessionState;
 
@@ -19,6 +20,9 @@ std::string FindInterfacePath();
 // Opens the download port: Windows XP tries \\.\wceusbsh001 onward (one trace line per
 // attempt), Vista and 7 the interface path. 1 when open, 0 after 301 attempts.
 int OpenDownloadPort();
+
+// That search, for a caller that watches its attempts.
+PortSearch DownloadPortSearch();
 
 // Fills the step slots openDownloadPort and scanDevices.
 void AddDiscoverySteps(StepOperations& steps);

@@ -102,7 +102,7 @@ std::string FindInterfacePath() {
     }
 }
 
-int OpenDownloadPort() {
+PortSearch DownloadPortSearch() {
     PortSearch search;
     if (Environment == 1) {
         search.portName = [](int) { return FindInterfacePath(); };
@@ -110,8 +110,10 @@ int OpenDownloadPort() {
     } else {
         search.portName = SerialDownloadPortName;
     }
-    return SearchDownloadPort(search);
+    return search;
 }
+
+int OpenDownloadPort() { return SearchDownloadPort(DownloadPortSearch()); }
 
 void AddDiscoverySteps(StepOperations& steps) {
     steps.openDownloadPort = OpenDownloadPort;

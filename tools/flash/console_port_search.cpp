@@ -5,22 +5,29 @@
 #include "tools/flash/named_port_search.h"
 #include "tools/flash/system_error_text.h"
 
-int SearchPortOnConsole(const char* path, ConsoleDisplay& display, std::FILE* errors) {
+int SearchPortOnConsole(PortSearch search, const std::string& what, ConsoleDisplay& display, std::FILE* errors) {
     std::string lastFailure;
     int attempts = 0;
-    int opened = OpenNamedDownloadPort(path, [&](int attempt, int status) {
+    search.observe = [&](int attempt, const std::string& name, int status) {
         attempts = attempt;
         if (status == 0) return;
         lastFailure = SystemErrorText(status);
-        display.ShowPortWait(FormatText("  waiting for %s: %s (attempt %d of %d)", path, lastFailure.c_str(), attempt,
-                                        kNamedPortAttempts));
-    });
-    if (opened) return 1;
+        display.ShowPortWait(FormatText("  waiting for %s: %s (attempt %d of %d)", name.empty() ? what.c_str() : name.c_str(),
+                                        lastFailure.c_str(), attempt, kNamedPortAttempts));
+    };
+    if (SearchDownloadPort(search)) return 1;
     display.CloseLine();  // the terminal may be shared with `errors`: start a line of our own
     std::fprintf(errors,
                  "veltrane-flash: gave up on %s after %d attempts: %s\n"
                  "  Is the handset in download mode? Is %s the right path? Does another program hold the port?\n",
-                 path, attempts, lastFailure.c_str(), path);
+                 what.c_str(), attempts, lastFailure.c_str(), what.c_str());
     std::fflush(errors);
     return 0;
+}
+
+int SearchPortOnConsole(const char* path, ConsoleDisplay& display, std::FILE* errors) {
+    PortSearch search;
+    const std::string name = path;
+    search.portName = [name](int) { return name; };
+    return SearchPortOnConsole(std::move(search), name, display, errors);
 }

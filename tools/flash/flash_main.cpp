@@ -24,9 +24,26 @@
 #include "session/trace_log.h"
 #include "tools/flash/console_display.h"
 #include "tools/flash/console_port_search.h"
+#ifdef _WIN32
+#include "transport/port_discovery.h"
+#include "ui/windows_version.h"
+#endif
 
 namespace {
 
+#ifdef _WIN32
+const char kUsage[] =
+    "usage: veltrane-flash [--port PORT] [--package FILE] [--settings FILE]\n"
+    "\n"
+    "Flashes a handset that is in download mode: the flash programmer, the partition table,\n"
+    "the images selected by the settings file, and reset.\n"
+    "  --port PORT      a serial-style port (\\\\.\\wceusbsh001: the Windows XP road) or a WinUSB\n"
+    "                   device interface path (\\\\?\\usb#...: the Vista and 7 road); without it\n"
+    "                   the Windows version decides and the port is searched as Veltrane.exe does\n"
+    "  --package FILE   the file that carries the firmware package (default: this program)\n"
+    "  --settings FILE  the seven-character run settings (default: a.ini)\n"
+    "The run's record is written to trace.txt in the current directory.\n";
+#else
 const char kUsage[] =
     "usage: veltrane-flash --port PATH [--package FILE] [--settings FILE]\n"
     "\n"
@@ -35,6 +52,7 @@ const char kUsage[] =
     "  --package FILE   the file that carries the firmware package (default: this program)\n"
     "  --settings FILE  the seven-character run settings (default: a.ini)\n"
     "The run's record is written to trace.txt in the current directory.\n";
+#endif
 
 std::string OwnProgramFile(const char* argv0) {
 #ifdef _WIN32
@@ -50,6 +68,34 @@ std::string OwnProgramFile(const char* argv0) {
 }
 
 std::string portPath;
+
+#ifdef _WIN32
+// A device interface path (\\?\usb#...) takes the WinUSB road, any other name the serial
+// one; without a port the Windows version decides, as in the wizard.
+bool ChoosePortRoad() {
+    if (!portPath.empty()) {
+        Environment = portPath.rfind("\\\\?\\", 0) == 0 ? 1 : 0;
+        return true;
+    }
+    if (ApplyWindowsVersionGate()) return true;
+    std::fprintf(stderr, "veltrane-flash: this Windows version has no download road of its own (XP, Vista and 7 "
+                         "have); name the port with --port\n%s", kUsage);
+    return false;
+}
+
+int SearchDownloadPortOnConsole(ConsoleDisplay& display) {
+    return SearchPortOnConsole(DownloadPortSearch(), "the download port", display, stderr);
+}
+#else
+bool ChoosePortRoad() {
+    Environment = 0;  // the tty port, whatever the road
+    if (!portPath.empty()) return true;
+    std::fprintf(stderr, "veltrane-flash: --port is required\n%s", kUsage);
+    return false;
+}
+
+int SearchDownloadPortOnConsole(ConsoleDisplay&) { return 0; }
+#endif
 
 }  // namespace
 
@@ -70,10 +116,7 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    if (portPath.empty()) {
-        std::fprintf(stderr, "veltrane-flash: --port is required\n%s", kUsage);
-        return 2;
-    }
+    if (!ChoosePortRoad()) return 2;
     if (package.empty()) package = OwnProgramFile(argv[0]);
     if (package.size() >= kExecutableFileNameSize) {
         std::fprintf(stderr, "veltrane-flash: package path too long\n");
@@ -85,8 +128,6 @@ int main(int argc, char** argv) {
     if (ReadPackageHeader(package.c_str(), header) == HeaderRead::kNoPackage)
         std::fprintf(stderr, "veltrane-flash: no firmware package in %s\n", package.c_str());
 
-    // A serial-style port, as on Windows XP; the run starts in download mode.
-    Environment = 0;
     accessMode = kAccessNormal;
     initialMode = 0;
 
@@ -103,7 +144,10 @@ int main(int argc, char** argv) {
 
     ReadRunSettings(settings.c_str());
     StepOperations steps = ProtocolStepOperations();
-    steps.openDownloadPort = [&display] { return SearchPortOnConsole(portPath.c_str(), display, stderr); };
+    steps.openDownloadPort = [&display] {
+        if (!portPath.empty()) return SearchPortOnConsole(portPath.c_str(), display, stderr);
+        return SearchDownloadPortOnConsole(display);
+    };
     steps.closeHostPrograms = [] { return 1; };
     steps.clearHostServices = [](ServiceOrder) {};
     steps.restartHostPrograms = [] {};

@@ -4,7 +4,9 @@
 
 #include <functional>
 
-constexpr int kNamedPortAttempts = 301;
+#include "transport/port_search.h"
+
+constexpr int kNamedPortAttempts = kPortSearchAttempts + 1;
 
 // Told of every attempt, as it is made: its number (from 1) and the port's status (0: open).
 using PortAttemptWatcher = std::function<void(int attempt, int status)>;
