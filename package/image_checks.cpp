@@ -26,7 +26,11 @@ bool SlotSupplied(ImageSlot slot, bool needsBytes) {
 int CheckProgramFile() {
     if (ProgramFileExists(executableFileName)) return 1;
     const std::string text = FormatText("NO File: %s", executableFileName);
-    RunWindow().SetControlText(kControlStatusText, text);
+    WindowSeam& window = RunWindow();
+    window.SetControlText(kControlStatusText, text);
+    // The wizard is busy with this run: its first checking line fails, with the text in its
+    // failure box, rather than the run ending in silence.
+    window.ShowCheckingLine(1, 1);
     Trace().Append(text.c_str());
     Trace().Close();
     return 0;

@@ -4,8 +4,9 @@
 #include <string>
 
 // Run-start check on the worker thread: 1 when the program file exists (directory search).
-// Otherwise puts "NO File: <program file>" into the status text, writes it to the trace,
-// closes the trace and returns 0.
+// Otherwise puts "NO File: <program file>" into the status text, shows the first checking
+// line as failed (its failure box shows that text), writes it to the trace, closes the trace
+// and returns 0.
 int CheckProgramFile();
 
 // Run-start check on the worker thread, after CheckProgramFile: reads the package header,

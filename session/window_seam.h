@@ -7,14 +7,16 @@
 #include <cstdint>
 #include <string>
 
+#include "session/control_ids.h"
+
 // Controls of the wizard window that the run touches.
-constexpr int kControlDeviceText = 1001;  // device text; the timer text is drawn at its place
-constexpr int kControlDownloading = 1002;  // "\r\nDownloading" during a run
-constexpr int kControlStatusText = 1006;  // status text, also the checking page's failure box
-constexpr int kControlProgressBar = 1009;
-constexpr int kControlErased = 1012;  // "Erased": the partition-table override in service mode
-constexpr int kControlCefs = 1015;
-constexpr int kControlFota = 1016;
+constexpr int kControlDeviceText = IDC_DEVICE_TEXT;    // device text; the timer text is drawn at its place
+constexpr int kControlDownloading = IDC_DOWNLOADING;  // "\r\nDownloading" during a run
+constexpr int kControlStatusText = IDC_STATUS_TEXT;   // status text, also the checking page's failure box
+constexpr int kControlProgressBar = IDC_PROGRESS_BAR;
+constexpr int kControlErased = IDC_ERASED;  // "Erased": the partition-table override in service mode
+constexpr int kControlCefs = IDC_CEFS;
+constexpr int kControlFota = IDC_FOTA;
 
 // Window messages of the run (all sent synchronously).
 constexpr unsigned kWmShowPage = 0x0400 + 2;  // WM_USER+2: checking-page line {kind, failed}

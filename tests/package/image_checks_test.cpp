@@ -76,6 +76,8 @@ TEST_F(ImageChecksTest, MissingProgramFileIsShownTracedAndTheTraceClosed) {
     ASSERT_TRUE(Trace().Open());
     EXPECT_EQ(CheckProgramFile(), 0);
     EXPECT_EQ(window.GetControlText(kControlStatusText), "NO File: Veltrane.exe");
+    // The wizard shows the failure instead of staying busy in silence.
+    EXPECT_EQ(window.Events().back(), "checking line 1 1");
     EXPECT_FALSE(Trace().IsOpen());
     EXPECT_EQ(ReadWholeFile("trace.txt"), "NO File: Veltrane.exe");
 }
