@@ -30,8 +30,16 @@ static void store_hardware_version(const agent_ce_api *ce)
     ce->reg_close_key(root);
 }
 
-/* The host writes raw nibble values (0..15), not digits, at indexes 2 and 4. A zero
- * high nibble puts a terminator at index 2, so index 4 is read regardless. */
+/* The host writes raw nibble values (0..15), not digits, at indexes 2 and 4. The kernel
+ * passes the line only up to its terminator, so a zero high nibble (or a line cut short)
+ * leaves nothing of ours at indexes 3 and 4: such a line switches nothing, and the host
+ * gives up when the handset never leaves Windows Mobile. A zero low nibble is the
+ * terminator itself, which still lies inside the line. */
+static int carries_both_nibbles(const agent_wchar *command_line)
+{
+    return command_line[1] != 0 && command_line[2] != 0 && command_line[3] != 0;
+}
+
 static void switch_to_download_mode(const agent_ce_api *ce, const agent_wchar *command_line)
 {
     _Alignas(4) uint8_t mode[2];
@@ -52,9 +60,7 @@ void agent_run(const agent_ce_api *ce, const agent_wchar *command_line)
         store_hardware_version(ce);
         break;
     case u'2':
-        /* The host always sends five characters with a blank at index 1; a bare "2"
-         * would make indexes 2 and 4 lie past the end of the line. */
-        if (command_line[1] != 0)
+        if (carries_both_nibbles(command_line))
             switch_to_download_mode(ce, command_line);
         break;
     case u'1':

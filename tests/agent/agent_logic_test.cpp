@@ -145,16 +145,34 @@ TEST(agent_switch, LowByte0x13PassesHighNibbleFirstToBothControlsInOrder)
     }
 }
 
-TEST(agent_switch, ZeroHighNibbleStillReadsTheFifthCharacter)
+TEST(agent_switch, ANibbleAtIndexFourMayBeTheTerminator)
 {
     FakeCe ce;
-    // Low byte 0x05: index 2 holds a zero, which ends the line for text functions.
-    run(ce, command_line({u'2', u' ', 0, u' ', 5}));
+    // Low byte 0x10: the low nibble 0 is the line's terminator, still inside the line.
+    run(ce, command_line({u'2', u' ', 1, u' ', 0}));
 
     EXPECT_THAT(ce.events, ElementsAre(kSetMode, kRestart));
     ASSERT_EQ(ce.io_calls.size(), 2u);
-    EXPECT_THAT(ce.io_calls[0].in, ElementsAre(0x00, 0x05));
-    EXPECT_THAT(ce.io_calls[1].in, ElementsAre(0x00, 0x05));
+    EXPECT_THAT(ce.io_calls[0].in, ElementsAre(0x01, 0x00));
+    EXPECT_THAT(ce.io_calls[1].in, ElementsAre(0x01, 0x00));
+}
+
+TEST(agent_switch, ALineEndingBeforeIndexFourSwitchesNothing)
+{
+    // The kernel copies the line up to its terminator; what lies behind it is whatever
+    // the buffer held, here 0xAB and 0xCD, and must never reach the controls.
+    const std::vector<std::vector<agent_wchar>> lines = {
+        command_line({u'2'}),                          // bare "2"
+        command_line({u'2', u' ', 0, 0xAB, 0xCD}),     // high nibble 0 (low byte 0x05)
+        command_line({u'2', u' ', 7, 0, 0xCD}),        // cut after the high nibble
+        command_line({u'2', 0, 0xAB, 0xCD, 0xEF}),     // cut after the command
+    };
+    for (const auto &line : lines) {
+        FakeCe ce;
+        run(ce, line);
+        EXPECT_THAT(ce.events, IsEmpty()) << "units before the terminator: "
+                                          << std::char_traits<agent_wchar>::length(line.data());
+    }
 }
 
 TEST(agent_switch, CharactersAreTakenAsRawValuesNotParsedAsDigits)
@@ -164,14 +182,6 @@ TEST(agent_switch, CharactersAreTakenAsRawValuesNotParsedAsDigits)
 
     ASSERT_EQ(ce.io_calls.size(), 2u);
     EXPECT_THAT(ce.io_calls[0].in, ElementsAre(0x0F, 0x33));
-}
-
-TEST(agent_switch, BareTwoReadsNothingPastTheLine)
-{
-    FakeCe ce;
-    run(ce, command_line({u'2'}));
-
-    EXPECT_THAT(ce.events, IsEmpty());
 }
 
 // --- "1": message box ----------------------------------------------------------------
