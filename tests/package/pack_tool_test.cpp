@@ -55,6 +55,9 @@ protected:
         arguments.insert(arguments.end(), extra.begin(), extra.end());
         return RunTool(arguments);
     }
+    ToolResult CreateWithId(const std::string& id) {
+        return RunTool({"create", "--images", "images", "--family", "C", "--id", id, "--out", "out.exe"});
+    }
 
     // Nothing but the inputs is left in the folder: no output, no temporary file.
     static void ExpectNoOutput() {
@@ -213,6 +216,23 @@ TEST_F(PackToolTest, UsageErrorsAreStatusTwo) {
         EXPECT_EQ(result.err.rfind("veltrane-pack: ", 0), 0u);
     }
     EXPECT_EQ(RunTool({"--help"}).status, 0);
+}
+
+TEST_F(PackToolTest, IdIsDecimalUnlessItStartsWithHexPrefix) {
+    WriteImages({10, 20});
+    const std::vector<std::pair<std::string, uint32_t>> accepted = {
+        {"047", 47}, {"08", 8}, {"0x2F", 0x2F}, {"0X2f", 0x2F}, {"4294967295", 0xFFFFFFFFu}, {"0xffffffff", 0xFFFFFFFFu}};
+    for (const auto& [text, word] : accepted) {
+        const ToolResult result = CreateWithId(text);
+        ASSERT_EQ(result.status, 0) << text << ": " << result.err;
+        HeaderBlock block;
+        ASSERT_EQ(ReadPackageHeader("out.exe", block), HeaderRead::kRead);
+        EXPECT_EQ(DecodePackageHeader(block).identificationWord, word) << text;
+    }
+    for (const std::string text : {"0x", "2F", "0x-1", "0x+1", " 47", "0x 2F", "47 ", "0x100000000", "1e3", "0b1"}) {
+        EXPECT_EQ(CreateWithId(text).status, 2) << text;
+    }
+    EXPECT_NE(RunTool({"--help"}).out.find("0x"), std::string::npos);
 }
 
 TEST_F(PackToolTest, VerifyNamesEveryUnsoundPart) {

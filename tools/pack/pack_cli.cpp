@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <ostream>
@@ -8,19 +10,23 @@ namespace {
 constexpr const char* kUsage =
     "usage: veltrane-pack create --images DIR --family C --id N [--exe IN.exe] --out OUT\n"
     "       veltrane-pack list FILE\n"
-    "       veltrane-pack verify FILE\n";
+    "       veltrane-pack verify FILE\n"
+    "--id is decimal (a leading 0 changes nothing), or hexadecimal after 0x: 47 or 0x2F\n";
 
 int UsageError(std::ostream& err, const std::string& message) {
     err << "veltrane-pack: " << message << "\n" << kUsage;
     return kExitUsage;
 }
 
+// Decimal digits, or hexadecimal ones after 0x / 0X; nothing else (no sign, no blanks).
 bool ParseWord(const std::string& text, uint32_t& value) {
-    if (text.empty() || text[0] == '-' || text[0] == '+') return false;
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const std::string digits = hex ? text.substr(2) : text;
+    const auto isDigit = [hex](unsigned char c) { return hex ? std::isxdigit(c) != 0 : std::isdigit(c) != 0; };
+    if (digits.empty() || !std::all_of(digits.begin(), digits.end(), isDigit)) return false;
     errno = 0;
-    char* end = nullptr;
-    const unsigned long long parsed = std::strtoull(text.c_str(), &end, 0);
-    if (errno != 0 || *end != '\0' || parsed > 0xFFFFFFFFull) return false;
+    const unsigned long long parsed = std::strtoull(digits.c_str(), nullptr, hex ? 16 : 10);
+    if (errno != 0 || parsed > 0xFFFFFFFFull) return false;
     value = static_cast<uint32_t>(parsed);
     return true;
 }
@@ -41,7 +47,7 @@ int RunCreate(const std::vector<std::string>& arguments, std::ostream& out, std:
             haveFamily = true;
         } else if (option == "--id") {
             if (!ParseWord(value, options.identificationWord))
-                return UsageError(err, "--id takes a number from 0 to 4294967295");
+                return UsageError(err, "--id takes a number from 0 to 4294967295 (decimal, or hexadecimal after 0x)");
             haveId = true;
         } else if (option == "--exe") {
             options.executable = value;
