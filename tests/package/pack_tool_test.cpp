@@ -235,6 +235,21 @@ TEST_F(PackToolTest, IdIsDecimalUnlessItStartsWithHexPrefix) {
     EXPECT_NE(RunTool({"--help"}).out.find("0x"), std::string::npos);
 }
 
+TEST_F(PackToolTest, WarnsOfAnIdWhoseHighNibbleEndsTheAgentsLine) {
+    WriteImages({10, 20});
+    // Only the low byte travels to the agent; below 0x10 its high nibble is 0.
+    const std::vector<std::pair<std::string, bool>> cases = {
+        {"0x10F", true}, {"0", true}, {"15", true}, {"0x110", false}, {"16", false}, {"0xFFFFFF10", false}};
+    for (const auto& [text, warns] : cases) {
+        const ToolResult result = CreateWithId(text);
+        EXPECT_EQ(result.status, 0) << text;
+        EXPECT_EQ(result.err.rfind("veltrane-pack: warning: ", 0) == 0, warns) << text << ": " << result.err;
+        EXPECT_EQ(result.err.find("cannot switch a handset from Windows Mobile") != std::string::npos, warns);
+        EXPECT_TRUE(fs::exists("out.exe")) << text;
+        fs::remove("out.exe");
+    }
+}
+
 TEST_F(PackToolTest, VerifyNamesEveryUnsoundPart) {
     TestPackage package = TestPackage::WithSizes({10, 20, 30, 40});
     package.header.directory[1].offset = 0xFFFFFF00u;

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <ostream>
 
@@ -29,6 +30,18 @@ bool ParseWord(const std::string& text, uint32_t& value) {
     if (errno != 0 || parsed > 0xFFFFFFFFull) return false;
     value = static_cast<uint32_t>(parsed);
     return true;
+}
+
+// The agent gets the low byte's nibbles as raw characters of its command line; a high
+// nibble of 0 is a terminator there, so the line ends before the agent can switch.
+void WarnIfAgentCannotSwitch(uint32_t identificationWord, std::ostream& err) {
+    const unsigned lowByte = identificationWord & 0xFFu;
+    if (lowByte >= 0x10) return;
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "0x%02X", lowByte);
+    err << "veltrane-pack: warning: the identification word's low byte " << hex
+        << " is below 0x10; its high nibble 0 ends the agent's command line early, so this package "
+           "cannot switch a handset from Windows Mobile into download mode\n";
 }
 
 int RunCreate(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
@@ -61,7 +74,9 @@ int RunCreate(const std::vector<std::string>& arguments, std::ostream& out, std:
     if (!haveFamily) return UsageError(err, "create needs --family");
     if (!haveId) return UsageError(err, "create needs --id");
     if (options.output.empty()) return UsageError(err, "create needs --out");
-    return CreatePackage(options, out, err);
+    const int status = CreatePackage(options, out, err);
+    if (status == kExitDone) WarnIfAgentCannotSwitch(options.identificationWord, err);
+    return status;
 }
 }  // namespace
 
