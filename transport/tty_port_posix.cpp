@@ -15,8 +15,20 @@
 namespace {
 
 // A reply arrives as one burst; once bytes have come, the read goes on until the line has
-// been quiet this long (the Windows serial port ends its reads the same way).
+// been quiet this long (the Windows serial port ends its reads the same way), unless the
+// bytes show a whole frame (below).
 constexpr int kQuietMs = 7;
+constexpr uint8_t kFrameFlag = 0x7E;
+
+// A read ends without the quiet wait once what it holds opens with a flag and ends in a
+// closing flag (a flag right after a content byte). It never stops part-way into a frame:
+// a second frame begun in the same delivery is read to its end and returned with the
+// first, as a serial read would return it (the exchange judges the leading bytes only);
+// one that begins after the read ended is left whole for the next read, as the USB port
+// leaves a second transfer. Nothing is held back in the port.
+bool EndsWithWholeFrame(const uint8_t* bytes, uint32_t count) {
+    return count >= 3 && bytes[0] == kFrameFlag && bytes[count - 1] == kFrameFlag && bytes[count - 2] != kFrameFlag;
+}
 
 struct TtyPort {
     int descriptor = -1;
@@ -141,6 +153,7 @@ int Read(void* context, uint8_t* buffer, uint32_t* length, uint32_t waitMs) {
         ssize_t count = ::read(port->descriptor, buffer + received, room - received);
         if (count > 0) {
             received += static_cast<uint32_t>(count);
+            if (EndsWithWholeFrame(buffer, received)) break;
             continue;
         }
         if (count < 0 && (errno == EINTR || errno == EAGAIN)) continue;

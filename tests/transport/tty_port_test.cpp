@@ -1,6 +1,7 @@
 // The POSIX tty port against a pseudo-terminal whose other end the test plays.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -73,20 +74,56 @@ TEST_F(TtyPortTest, EveryByteValuePassesUnchangedBothWays) {
     EXPECT_EQ(received, bytes);
 }
 
-TEST_F(TtyPortTest, AReplyDeliveredInPartsComesBackFromOneRead) {
-    std::thread handset([this] {
-        WriteMaster({0x7E, 0x08, 0x00});
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        WriteMaster({0x00, 0x00, 0x00});
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        WriteMaster({0x12, 0x34, 0x7E});
+TEST_F(TtyPortTest, DeliveriesThatEndMidFrameComeBackFromOneRead) {
+    struct Case {
+        const char* what;
+        std::vector<std::vector<uint8_t>> parts;  // written 2 ms apart
+    };
+    const std::vector<Case> cases = {
+        {"one frame in parts", {{0x7E, 0x08, 0x00}, {0x00, 0x00, 0x00}, {0x12, 0x34, 0x7E}}},
+        {"a second frame begun in the same delivery", {{0x7E, 0x02, 0x7E, 0x7E, 0x05}, {0x00, 0x7E}}},
+        {"two flags with no content yet", {{0x7E, 0x7E}, {0x02, 0x7E}}},
+        {"no opening flag: only the quiet line ends it", {{0x02, 0x7E}, {0x05, 0x7E}}},
+    };
+    for (const Case& item : cases) {
+        std::vector<uint8_t> sent;
+        for (const auto& part : item.parts) sent.insert(sent.end(), part.begin(), part.end());
+        std::thread handset([&] {
+            for (const auto& part : item.parts) {
+                WriteMaster(part);
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+        });
+        std::vector<uint8_t> received(100);
+        uint32_t length = 100;
+        EXPECT_EQ(ReadPort(received.data(), &length), 0) << item.what;
+        handset.join();
+        received.resize(length);
+        EXPECT_EQ(received, sent) << item.what;
+    }
+}
+
+TEST_F(TtyPortTest, AWholeFrameEndsTheReadWhileTheLineStaysBusy) {
+    // Frames keep coming 1 ms apart, so the line never goes quiet: only the frame that
+    // has arrived whole can end the read before the handset stops sending.
+    constexpr int kMoreFrames = 500;
+    std::atomic<bool> readEnded{false};
+    std::thread handset([&] {
+        WriteMaster({0x7E, 0x02, 0x7E});
+        for (int i = 0; i < kMoreFrames && !readEnded; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            WriteMaster({0x7E, 0x05, 0x7E});
+        }
     });
-    std::vector<uint8_t> received(100);
-    uint32_t length = 100;
+    std::vector<uint8_t> received(4096);
+    uint32_t length = 4096;
     EXPECT_EQ(ReadPort(received.data(), &length), 0);
+    readEnded = true;
     handset.join();
     received.resize(length);
-    EXPECT_EQ(received, (std::vector<uint8_t>{0x7E, 0x08, 0, 0, 0, 0, 0x12, 0x34, 0x7E}));
+    ASSERT_GE(length, 3u);
+    EXPECT_EQ(std::vector<uint8_t>(received.begin(), received.begin() + 3), (std::vector<uint8_t>{0x7E, 0x02, 0x7E}));
+    EXPECT_LT(length, 3u * (kMoreFrames + 1)) << "the read waited for the line to go quiet";
 }
 
 TEST_F(TtyPortTest, AQuietLineEndsTheRead) {
