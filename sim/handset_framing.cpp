@@ -1,26 +1,34 @@
 #include "sim/handset_framing.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "protocol/crc16.h"
 #include "protocol/frame_escape.h"
 
 void FrameCollector::Feed(const uint8_t* data, std::size_t length) {
-    for (std::size_t i = 0; i < length; ++i) {
-        uint8_t byte = data[i];
-        if (byte == kFrameFlag) {
-            // A flag closes the body gathered so far and opens the next one; two flags in a
-            // row are one frame boundary.
-            if (inFrame_ && !body_.empty() && !overlong_) ready_.push_back(std::move(body_));
-            body_.clear();
-            overlong_ = false;
-            inFrame_ = true;
-            continue;
+    // Whole runs between flags at a time: a stream write brings most of a megabyte.
+    const uint8_t* end = data + length;
+    while (data < end) {
+        const auto* flag = static_cast<const uint8_t*>(std::memchr(data, kFrameFlag, static_cast<std::size_t>(end - data)));
+        const uint8_t* runEnd = flag ? flag : end;
+        const auto run = static_cast<std::size_t>(runEnd - data);
+        if (inFrame_ && !overlong_) {  // before the first flag is noise
+            if (body_.size() + run > kLongestBody) {
+                overlong_ = true;
+                body_.clear();
+            } else {
+                body_.insert(body_.end(), data, runEnd);
+            }
         }
-        if (!inFrame_) continue;  // noise before the first flag
-        if (body_.size() >= kLongestBody) {
-            overlong_ = true;
-            body_.clear();
-        }
-        if (!overlong_) body_.push_back(byte);
+        if (!flag) break;
+        // A flag closes the body gathered so far and opens the next one; two flags in a row
+        // are one frame boundary.
+        if (inFrame_ && !body_.empty() && !overlong_) ready_.push_back(std::move(body_));
+        body_.clear();
+        overlong_ = false;
+        inFrame_ = true;
+        data = flag + 1;
     }
 }
 
@@ -45,23 +53,13 @@ const char* VerdictName(RequestVerdict verdict) {
 }
 
 RequestVerdict DecodeRequest(const Bytes& body, Bytes& content) {
-    content.clear();
-    content.reserve(body.size());
-    bool badEscape = false;
-    for (std::size_t i = 0; i < body.size(); ++i) {
-        uint8_t byte = body[i];
-        if (byte == kEscapeByte) {
-            uint8_t next = i + 1 < body.size() ? body[i + 1] : 0;
-            if (i + 1 < body.size() && (next == (kEscapeByte ^ kEscapeXor) || next == (kFrameFlag ^ kEscapeXor))) {
-                content.push_back(static_cast<uint8_t>(next ^ kEscapeXor));
-                ++i;
-                continue;
-            }
-            badEscape = true;
-        }
-        content.push_back(byte);
-    }
-    if (badEscape) return RequestVerdict::kBadEscape;
+    content.resize(body.size() + 16);  // UnescapeInto may write up to 16 bytes beyond its end
+    uint32_t pairs = 0;
+    const uint8_t* end = UnescapeInto(content.data(), body.data(), body.size(), &pairs);
+    content.resize(static_cast<std::size_t>(end - content.data()));
+    // Every 0x7D opens a pair; one left over stands alone: an escape the host never makes.
+    const auto escapes = static_cast<std::size_t>(std::count(body.begin(), body.end(), kEscapeByte));
+    if (escapes != pairs) return RequestVerdict::kBadEscape;
     if (content.size() < 3) return RequestVerdict::kTooShort;
     const std::size_t length = content.size() - 2;
     const uint16_t received = static_cast<uint16_t>(content[length] | content[length + 1] << 8);
