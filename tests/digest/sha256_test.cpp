@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "tools/digest/sha256.h"
+#include "tools/digest/sha256_blocks.h"
 
 TEST(Sha256, FipsExamples) {
     EXPECT_EQ(Sha256Hex("", 0), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
@@ -31,4 +33,26 @@ TEST(Sha256, DigestCanBeTakenMidwayAndGoOn) {
     EXPECT_EQ(hash.HexDigest(), Sha256Hex("ab", 2));
     hash.Update("c", 1);
     EXPECT_EQ(hash.HexDigest(), Sha256Hex("abc", 3));
+}
+
+TEST(Sha256, ShaExtensionsAgreeWithThePortableRounds) {
+    std::vector<uint8_t> blocks(64 * 37);
+    uint32_t seed = 2463534242u;
+    for (uint8_t& byte : blocks) {
+        seed ^= seed << 13, seed ^= seed >> 17, seed ^= seed << 5;
+        byte = static_cast<uint8_t>(seed);
+    }
+    // From the initial state and from one that the earlier blocks left, over 1 and many blocks.
+    for (std::size_t start : {0u, 5u}) {
+        for (std::size_t count : {1u, 32u}) {
+            Sha256State portable = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
+                                    0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+            Sha256BlocksPortable(portable, blocks.data(), start);
+            Sha256State accelerated = portable;
+            if (!Sha256BlocksAccelerated(accelerated, blocks.data() + 64 * start, count))
+                GTEST_SKIP() << "this processor has no SHA extensions";
+            Sha256BlocksPortable(portable, blocks.data() + 64 * start, count);
+            EXPECT_EQ(accelerated, portable) << "from block " << start << ", " << count << " blocks";
+        }
+    }
 }

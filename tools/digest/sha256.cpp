@@ -1,5 +1,7 @@
 #include "tools/digest/sha256.h"
 
+#include "tools/digest/sha256_blocks.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -22,38 +24,44 @@ inline uint32_t Rotate(uint32_t value, int bits) { return (value >> bits) | (val
 Sha256::Sha256()
     : state_{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19} {}
 
-void Sha256::Block(const uint8_t* block) {
-    uint32_t w[64];
-    for (int i = 0; i < 16; ++i)
-        w[i] = static_cast<uint32_t>(block[4 * i]) << 24 | static_cast<uint32_t>(block[4 * i + 1]) << 16 |
-               static_cast<uint32_t>(block[4 * i + 2]) << 8 | block[4 * i + 3];
-    for (int i = 16; i < 64; ++i) {
-        uint32_t s0 = Rotate(w[i - 15], 7) ^ Rotate(w[i - 15], 18) ^ (w[i - 15] >> 3);
-        uint32_t s1 = Rotate(w[i - 2], 17) ^ Rotate(w[i - 2], 19) ^ (w[i - 2] >> 10);
-        w[i] = w[i - 16] + s0 + w[i - 7] + s1;
+void Sha256BlocksPortable(Sha256State& state, const uint8_t* blocks, std::size_t count) {
+    for (; count > 0; --count, blocks += 64) {
+        uint32_t w[64];
+        for (int i = 0; i < 16; ++i)
+            w[i] = static_cast<uint32_t>(blocks[4 * i]) << 24 | static_cast<uint32_t>(blocks[4 * i + 1]) << 16 |
+                   static_cast<uint32_t>(blocks[4 * i + 2]) << 8 | blocks[4 * i + 3];
+        for (int i = 16; i < 64; ++i) {
+            uint32_t s0 = Rotate(w[i - 15], 7) ^ Rotate(w[i - 15], 18) ^ (w[i - 15] >> 3);
+            uint32_t s1 = Rotate(w[i - 2], 17) ^ Rotate(w[i - 2], 19) ^ (w[i - 2] >> 10);
+            w[i] = w[i - 16] + s0 + w[i - 7] + s1;
+        }
+        uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
+        uint32_t e = state[4], f = state[5], g = state[6], h = state[7];
+        for (int i = 0; i < 64; ++i) {
+            uint32_t t1 = h + (Rotate(e, 6) ^ Rotate(e, 11) ^ Rotate(e, 25)) + ((e & f) ^ (~e & g)) + kRound[i] + w[i];
+            uint32_t t2 = (Rotate(a, 2) ^ Rotate(a, 13) ^ Rotate(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
+            h = g;
+            g = f;
+            f = e;
+            e = d + t1;
+            d = c;
+            c = b;
+            b = a;
+            a = t1 + t2;
+        }
+        state[0] += a;
+        state[1] += b;
+        state[2] += c;
+        state[3] += d;
+        state[4] += e;
+        state[5] += f;
+        state[6] += g;
+        state[7] += h;
     }
-    uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
-    uint32_t e = state_[4], f = state_[5], g = state_[6], h = state_[7];
-    for (int i = 0; i < 64; ++i) {
-        uint32_t t1 = h + (Rotate(e, 6) ^ Rotate(e, 11) ^ Rotate(e, 25)) + ((e & f) ^ (~e & g)) + kRound[i] + w[i];
-        uint32_t t2 = (Rotate(a, 2) ^ Rotate(a, 13) ^ Rotate(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
-        h = g;
-        g = f;
-        f = e;
-        e = d + t1;
-        d = c;
-        c = b;
-        b = a;
-        a = t1 + t2;
-    }
-    state_[0] += a;
-    state_[1] += b;
-    state_[2] += c;
-    state_[3] += d;
-    state_[4] += e;
-    state_[5] += f;
-    state_[6] += g;
-    state_[7] += h;
+}
+
+void Sha256::Blocks(const uint8_t* blocks, std::size_t count) {
+    if (!Sha256BlocksAccelerated(state_, blocks, count)) Sha256BlocksPortable(state_, blocks, count);
 }
 
 void Sha256::Update(const void* data, std::size_t length) {
@@ -66,10 +74,13 @@ void Sha256::Update(const void* data, std::size_t length) {
         bytes += take;
         length -= take;
         if (pendingLength_ < pending_.size()) return;
-        Block(pending_.data());
+        Blocks(pending_.data(), 1);
         pendingLength_ = 0;
     }
-    for (; length >= 64; bytes += 64, length -= 64) Block(bytes);
+    const std::size_t whole = length / 64;
+    Blocks(bytes, whole);
+    bytes += whole * 64;
+    length -= whole * 64;
     std::memcpy(pending_.data(), bytes, length);
     pendingLength_ = length;
 }

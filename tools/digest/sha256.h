@@ -15,7 +15,7 @@ public:
     std::string HexDigest() const;
 
 private:
-    void Block(const uint8_t* block);
+    void Blocks(const uint8_t* blocks, std::size_t count);
 
     std::array<uint32_t, 8> state_;
     std::array<uint8_t, 64> pending_{};
