@@ -1,6 +1,7 @@
 // The handset's side of the framing: cutting requests out of the stream and judging them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "protocol/packet_buffer.h"
@@ -42,8 +43,80 @@ TEST(FrameCollector, NoiseBeforeTheFirstFlagAndDoubledFlagsAreIgnored) {
     EXPECT_EQ(bodies[0], Bytes{0x06});
 }
 
+TEST(FrameCollector, ABodyBeyondEightMebibytesIsDroppedAndTheNextFrameStillComes) {
+    for (const std::size_t length : {std::size_t{8} << 20, (std::size_t{8} << 20) + 1}) {
+        Bytes stream(length + 2, 0x55);
+        stream.front() = stream.back() = 0x7E;
+        stream.insert(stream.end(), {0x05, 0x7E});
+        FrameCollector collector;
+        for (std::size_t at = 0; at < stream.size(); at += 65537)  // pieces that end mid-run
+            collector.Feed(stream.data() + at, std::min<std::size_t>(65537, stream.size() - at));
+        const auto bodies = Collect(collector);
+        const bool kept = length == std::size_t{8} << 20;
+        ASSERT_EQ(bodies.size(), kept ? 2u : 1u) << length;
+        if (kept) {
+            EXPECT_EQ(bodies.front().size(), length);
+        }
+        EXPECT_EQ(bodies.back(), Bytes{0x05}) << length;
+    }
+}
+
+TEST(HandsetFraming, CollectsAndDecodesAsAPlainByteByByteReading) {
+    // Streams made mostly of the bytes that matter (flags, escapes, escaped values), fed in
+    // pieces of every size, against the plainest reading of the same rules.
+    const auto reference = [](const Bytes& stream) {
+        std::vector<std::pair<bool, Bytes>> requests;  // (bad escape, unescaped body)
+        bool inFrame = false;
+        Bytes body;
+        for (uint8_t byte : stream) {
+            if (byte == 0x7E) {
+                if (inFrame && !body.empty()) {
+                    Bytes unescaped;
+                    bool bad = false;
+                    for (std::size_t i = 0; i < body.size(); ++i) {
+                        const bool pair = body[i] == 0x7D && i + 1 < body.size() && (body[i + 1] == 0x5D || body[i + 1] == 0x5E);
+                        bad = bad || (body[i] == 0x7D && !pair);
+                        unescaped.push_back(pair ? static_cast<uint8_t>(body[++i] ^ 0x20) : body[i]);
+                    }
+                    requests.emplace_back(bad, unescaped);
+                }
+                body.clear();
+                inFrame = true;
+            } else if (inFrame) {
+                body.push_back(byte);
+            }
+        }
+        return requests;
+    };
+    const uint8_t alphabet[] = {0x7E, 0x7D, 0x5D, 0x5E, 0x01, 0x7D, 0x5E, 0x02};
+    uint32_t seed = 7200;
+    const auto next = [&seed] { return seed = seed * 1103515245u + 12345u, seed >> 16; };
+    for (int round = 0; round < 200; ++round) {
+        Bytes stream(next() % 300);
+        for (uint8_t& byte : stream) byte = alphabet[next() % sizeof alphabet];
+        FrameCollector collector;
+        for (std::size_t at = 0; at < stream.size();) {
+            const std::size_t piece = std::min<std::size_t>(next() % 40 + 1, stream.size() - at);
+            collector.Feed(stream.data() + at, piece);
+            at += piece;
+        }
+        const auto expected = reference(stream);
+        const auto bodies = Collect(collector);
+        ASSERT_EQ(bodies.size(), expected.size()) << "round " << round;
+        for (std::size_t i = 0; i < bodies.size(); ++i) {
+            Bytes content;
+            const RequestVerdict verdict = DecodeRequest(bodies[i], content);
+            EXPECT_EQ(verdict == RequestVerdict::kBadEscape, expected[i].first) << "round " << round;
+            Bytes unescaped = expected[i].second;
+            if (verdict == RequestVerdict::kGood) unescaped.resize(unescaped.size() - 2);  // the CRC
+            EXPECT_EQ(content, unescaped) << "round " << round;
+        }
+    }
+}
+
 TEST(DecodeRequest, AcceptsTheHostsFramesAndStripsTheCrc) {
-    Bytes content = {0x07, 0x7E, 0x7D, 0x00, 0x5E};
+    // An escaped 0x7D followed by a plain 0x5E must not read as an escape of its own.
+    Bytes content = {0x07, 0x7E, 0x7D, 0x5E, 0x00, 0x5D};
     Bytes frame = LiteralFrame(content);
     Bytes decoded;
     EXPECT_EQ(DecodeRequest(Bytes(frame.begin() + 1, frame.end() - 1), decoded), RequestVerdict::kGood);
