@@ -88,17 +88,26 @@ TEST_F(TtyPortTest, DeliveriesThatEndMidFrameComeBackFromOneRead) {
     for (const Case& item : cases) {
         std::vector<uint8_t> sent;
         for (const auto& part : item.parts) sent.insert(sent.end(), part.begin(), part.end());
-        std::thread handset([&] {
-            for (const auto& part : item.parts) {
-                WriteMaster(part);
-                std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            }
-        });
-        std::vector<uint8_t> received(100);
-        uint32_t length = 100;
-        EXPECT_EQ(ReadPort(received.data(), &length), 0) << item.what;
-        handset.join();
-        received.resize(length);
+        // A loaded machine may oversleep the 2 ms past the 7 ms quiet window, which rightly
+        // ends the read: a case gets three tries, a port that cuts the parts fails them all.
+        std::vector<uint8_t> received;
+        for (int attempt = 0; attempt < 3 && received != sent; ++attempt) {
+            std::thread handset([&] {
+                for (const auto& part : item.parts) {
+                    WriteMaster(part);
+                    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                }
+            });
+            received.assign(100, 0);
+            uint32_t length = 100;
+            EXPECT_EQ(ReadPort(received.data(), &length), 0) << item.what;
+            handset.join();
+            received.resize(length);
+            // Whatever the cut left behind goes before the next try.
+            std::vector<uint8_t> rest(100);
+            uint32_t restLength = 100;
+            if (received != sent) ReadPort(rest.data(), &restLength);
+        }
         EXPECT_EQ(received, sent) << item.what;
     }
 }
