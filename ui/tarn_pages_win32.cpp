@@ -1,4 +1,7 @@
 // CTarnDlg's pages and the Next handler: notice, checking, download, finish.
+#include <windows.h>
+#include <commctrl.h>
+
 #include <string>
 
 #include "package/image_checks.h"
@@ -75,8 +78,11 @@ void CTarnDlg::DoLayoutDownloadPage() {
     DrawLabel(ControlRect(IDC_DEVICE_TEXT), "");
     ShowWindow(GetDlgItem(Handle(), IDC_PROGRESS_UNDERLAY), SW_SHOW);
     SetFace(IDC_PROGRESS_UNDERLAY, IDP_PROGRESS_UNDERLAY);
-    // The bar lies over its underlay.
-    SetWindowPos(GetDlgItem(Handle(), IDC_PROGRESS_BAR), HWND_TOP, 248, 394, 372, 14, SWP_SHOWWINDOW);
+    // The bar lies over its underlay, in the skin's colours rather than the system's.
+    HWND bar = GetDlgItem(Handle(), IDC_PROGRESS_BAR);
+    SendMessageA(bar, PBM_SETBKCOLOR, 0, RGB(12, 34, 44));
+    SendMessageA(bar, PBM_SETBARCOLOR, 0, RGB(38, 166, 178));
+    SetWindowPos(bar, HWND_TOP, 248, 394, 372, 14, SWP_SHOWWINDOW);
 }
 
 void CTarnDlg::OnStepLabel(const LabelRequest& request, const char* text) {
