@@ -3,6 +3,7 @@
 # inside the build tree. The 32-bit Windows build compiles its tests but cannot run them.
 
 set(VELTRANE_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+set(VELTRANE_WINE_TEMPLATE ${CMAKE_BINARY_DIR}/wine-template)
 set(VELTRANE_WINE_ENV "WINEPREFIX=${VELTRANE_WINE_PREFIX};WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=")
 
 macro(veltrane_setup_gtest)
@@ -28,9 +29,11 @@ macro(veltrane_setup_gtest)
     set_property(GLOBAL PROPERTY VELTRANE_WINE_PREFIX_REGISTERED ON)
     # One prefix per build tree, created once before the first Windows test runs. Its
     # graphics driver is Wine's null driver: windows and controls exist and take messages
-    # without a display (the screenshot tests bring their own X server and prefix).
+    # without a display (the screenshot tests bring their own X server and prefix). A copy
+    # of it, untouched by any test, is the template that the Wine harness's tests copy
+    # again for themselves (tests/wine/README.md).
     add_test(NAME wine_prefix_setup
-             COMMAND sh -c "wineboot -i >/dev/null 2>&1; wine reg add 'HKCU\\Software\\Wine\\Drivers' /v Graphics /d null /f >/dev/null 2>&1; wineserver -w")
+             COMMAND sh -c "wineboot -i >/dev/null 2>&1; wine reg add 'HKCU\\Software\\Wine\\Drivers' /v Graphics /d null /f >/dev/null 2>&1; wineserver -w && ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tests/wine/wine_prefix.py copy ${VELTRANE_WINE_PREFIX} ${VELTRANE_WINE_TEMPLATE}")
     set_tests_properties(wine_prefix_setup PROPERTIES
       ENVIRONMENT "${VELTRANE_WINE_ENV}" FIXTURES_SETUP wineprefix TIMEOUT 300)
     add_test(NAME wine_prefix_stop COMMAND sh -c "wineserver -k || true")
