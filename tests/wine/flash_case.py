@@ -1,0 +1,63 @@
+"""Whole runs of veltrane-flash.exe under Wine: a small deterministic image set (the demo's,
+a hundredth of the shipped sizes: FLASH.bin still spans two chunks) packed once per module,
+a copy of the packed program per run, and the handset's record compared with the images."""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+from wine_case import WORK, WineTestCase
+
+SOURCE = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+FLASH_EXE = os.environ.get("VELTRANE_FLASH_EXE", "")
+PACK = os.environ.get("VELTRANE_PACK", "")
+PROGRAMMER_HEX = os.environ.get("PROGRAMMER_HEX", "")
+EVERY_IMAGE = "1011111"
+IMAGE_SCALE = 100
+
+
+def make_package(folder, scale=IMAGE_SCALE):
+    """Writes the image set to folder/images and packs it into folder/veltrane-flash.exe."""
+    images = os.path.join(folder, "images")
+    subprocess.run([sys.executable, os.path.join(SOURCE, "tools", "demo", "make_sample_images.py"), images,
+                    PROGRAMMER_HEX, "--scale", str(scale)], check=True)
+    packed = os.path.join(folder, "veltrane-flash.exe")
+    subprocess.run([PACK, "create", "--images", images, "--family", "C", "--id", "47", "--exe", FLASH_EXE,
+                    "--out", packed], check=True, stdout=subprocess.DEVNULL)
+    return images, packed
+
+
+class FlashRunCase(WineTestCase):
+    @classmethod
+    def setUpClass(cls):
+        os.makedirs(WORK, exist_ok=True)
+        cls.package = tempfile.mkdtemp(prefix="package-", dir=WORK)
+        cls.images, cls.packed = make_package(cls.package)
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.package, ignore_errors=True)
+
+    def flash(self, *arguments, beside=(), settings=EVERY_IMAGE, env=None):
+        """Runs the packed program from a folder of its own; returns (status, stdout, stderr,
+        trace lines)."""
+        folder = os.path.join(self.work, "run")
+        os.makedirs(folder)
+        for file in [self.packed, *beside]:
+            shutil.copy2(file, folder)
+        with open(os.path.join(folder, "a.ini"), "w") as ini:
+            ini.write(settings)
+        status, out, err = self.prefix.run([os.path.join(folder, "veltrane-flash.exe"), *arguments], cwd=folder,
+                                           timeout=240, env=env)
+        trace_path = os.path.join(folder, "trace.txt")
+        trace = open(trace_path, encoding="latin-1").read().splitlines() if os.path.exists(trace_path) else []
+        return status, out, err, trace
+
+    def assert_images_received(self, handset):
+        handset.stop()
+        settings_path = os.path.join(self.work, "run", "a.ini")
+        comparison = subprocess.run([sys.executable, os.path.join(SOURCE, "tools", "demo", "compare_manifest.py"),
+                                     handset.manifest_path, self.images, settings_path],
+                                    capture_output=True, text=True)
+        self.assertEqual(comparison.returncode, 0, comparison.stdout)
