@@ -35,20 +35,27 @@ def follow(path):
                 yield now, line
 
 
-def main(argv):
-    if len(argv) != 3:
-        sys.exit(__doc__)
-    banner = argv[2].encode()
+def image_seconds(path, banner):
+    """Seconds from the banner line to the image's last chunk line; None when the trace
+    stops growing first."""
     start = None
-    for seen, line in follow(argv[1]):
+    for seen, line in follow(path):
         if start is None:
-            if line.startswith(banner):
+            if line.startswith(banner.encode()):
                 start = seen
             continue
         chunk = CHUNK_LINE.match(line)
         if chunk and int(chunk.group(2)) == int(chunk.group(1)) - 1:
-            print(f"{seen - start:.3f}")
-            return
+            return seen - start
+    return None
+
+
+def main(argv):
+    if len(argv) != 3:
+        sys.exit(__doc__)
+    seconds = image_seconds(argv[1], argv[2])
+    if seconds is not None:
+        print(f"{seconds:.3f}")
 
 
 if __name__ == "__main__":

@@ -10,14 +10,13 @@ usage: bench/wine_port_bench.py [--scale N] [--repeat R]
                can lose half its speed to a neighbour's build
 
 Needs build/linux and build/windows-x64 built. A FLASH.bin rate is timed from the trace's
-FLASH.bin line to its "OK   Flash.bin" line, as the lines appear; the loop writes as many
-bytes as FLASH.bin holds."""
+FLASH.bin line to its last chunk's line, as the lines appear (trace_timer.py); the loop
+writes as many bytes as FLASH.bin holds."""
 import argparse
 import os
 import shutil
 import subprocess
 import sys
-import time
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
 LINUX = os.path.join(ROOT, "build", "linux")
@@ -28,6 +27,7 @@ sys.path.insert(0, os.path.join(ROOT, "tests", "wine"))
 
 import registry_devices as devices  # noqa: E402  (the Wine harness)
 from handset import Handset  # noqa: E402
+from trace_timer import image_seconds  # noqa: E402  (beside this script)
 from wine_prefix import WinePrefix, copy_prefix  # noqa: E402
 
 PACK = os.path.join(LINUX, "tools", "pack", "veltrane-pack")
@@ -58,22 +58,12 @@ def pack(images, program, out):
 
 
 def flash_bin_seconds(process, trace_path):
-    """Watches the trace while the run goes on: seconds from the FLASH.bin line to its end."""
-    start = end = None
-    while end is None and process.poll() is None:
-        time.sleep(0.002)
-        if not os.path.exists(trace_path):
-            continue
-        with open(trace_path, "rb") as trace:
-            text = trace.read()
-        if start is None and b"============== FLASH.bin" in text:
-            start = time.monotonic()
-        if start is not None and b"OK   Flash.bin" in text:
-            end = time.monotonic()
+    """Follows the trace while the run goes on: seconds from the FLASH.bin line to its last chunk."""
+    seconds = image_seconds(trace_path, "============== FLASH.bin")
     process.wait()
-    if process.returncode != 0 or end is None:
+    if process.returncode != 0 or seconds is None:
         raise RuntimeError(f"the run failed (status {process.returncode}); see {trace_path}")
-    return end - start
+    return seconds
 
 
 def native_run(work, name, packed):
