@@ -56,3 +56,13 @@ class Harness(WineTestCase):
         self.assertEqual(present(), [True, True])
         registry_devices.remove_device(self.prefix, instance, registry_devices.WINUSB_CLASS)
         self.assertEqual(present(), [False, False])
+
+    def test_program_installed_in_a_copy_stays_out_of_the_template(self):
+        stand_in = os.path.join(self.work, "taskkill.exe")
+        with open(stand_in, "wb") as program:
+            program.write(b"MZ stand-in")
+        installed = self.prefix.install_file(stand_in)
+        with open(installed, "rb") as program:
+            self.assertEqual(program.read(), b"MZ stand-in")
+        with open(os.path.join(TEMPLATE, "drive_c", "windows", "system32", "taskkill.exe"), "rb") as program:
+            self.assertNotEqual(program.read(11), b"MZ stand-in")

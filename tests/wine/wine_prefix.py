@@ -106,6 +106,15 @@ class WinePrefix:
         if os.path.lexists(path):
             os.unlink(path)
 
+    def install_file(self, source, folder="windows/system32"):
+        """Puts a stand-in program into the prefix (drive C:), in place of Wine's own file.
+        The old file goes first: it may be a hard link to the template's."""
+        target = os.path.join(self.path, "drive_c", folder, os.path.basename(source))
+        if os.path.lexists(target):
+            os.unlink(target)
+        shutil.copy2(source, target)
+        return target
+
     def stop(self):
         """Ends every program of the prefix and its wineserver."""
         subprocess.run(["wineserver", "-k"], env=self.env(), stdin=subprocess.DEVNULL,
