@@ -17,13 +17,14 @@ EVERY_IMAGE = "1011111"
 IMAGE_SCALE = 100
 
 
-def make_package(folder, scale=IMAGE_SCALE):
-    """Writes the image set to folder/images and packs it into folder/veltrane-flash.exe."""
+def make_package(folder, scale=IMAGE_SCALE, exe=None, name="veltrane-flash.exe"):
+    """Writes the image set to folder/images and packs it into folder/NAME (a copy of the
+    console flasher unless `exe` names another program)."""
     images = os.path.join(folder, "images")
     subprocess.run([sys.executable, os.path.join(SOURCE, "tools", "demo", "make_sample_images.py"), images,
                     PROGRAMMER_HEX, "--scale", str(scale)], check=True)
-    packed = os.path.join(folder, "veltrane-flash.exe")
-    subprocess.run([PACK, "create", "--images", images, "--family", "C", "--id", "47", "--exe", FLASH_EXE,
+    packed = os.path.join(folder, name)
+    subprocess.run([PACK, "create", "--images", images, "--family", "C", "--id", "47", "--exe", exe or FLASH_EXE,
                     "--out", packed], check=True, stdout=subprocess.DEVNULL)
     return images, packed
 
