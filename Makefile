@@ -16,7 +16,7 @@ DEB_PACKAGES := \
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build test demo clean $(addprefix build-,$(PRESETS)) $(addprefix test-,$(PRESETS))
+.PHONY: all deps build test demo demo-console clean $(addprefix build-,$(PRESETS)) $(addprefix test-,$(PRESETS))
 
 all: build
 
@@ -42,7 +42,22 @@ test: build $(addprefix test-,$(PRESETS))
 $(addprefix test-,$(PRESETS)): test-%: build-%
 	ctest --preset $* -j $(JOBS)
 
-demo: build
+# The demo through the real program: Veltrane.exe under Wine on a virtual display flashes the
+# simulated handset. DEMO_WINDOWS=xp|7 picks the road (serial port or WinUSB), DEMO_HANDSET=
+# download|winmobile how the handset starts, DEMO_SCALE=N divides the image sizes.
+DEMO_WINDOWS ?= xp
+DEMO_HANDSET ?= download
+DEMO_SCALE ?= 1
+DEMO_TARGETS := Veltrane box_watcher winusb_standin veltrane_host_tools
+
+demo: deps
+	cmake --preset windows-x64 >/dev/null
+	cmake --build --preset windows-x64 -j $(JOBS) --target $(DEMO_TARGETS)
+	@python3 tools/demo/wizard_demo.py --build build/windows-x64 --out demo-out \
+	    --windows $(DEMO_WINDOWS) --handset $(DEMO_HANDSET) --scale $(DEMO_SCALE)
+
+# The same run through the console flasher on Linux.
+demo-console: deps build-linux
 	@./tools/demo.sh
 
 clean:

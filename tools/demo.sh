@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 build=$root/build/linux
-out=$root/demo-out
+out=$root/demo-out/console
 scale=${DEMO_SCALE:-1}
 
 rm -rf "$out"
