@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The flashing demo: a full run against the simulated handset through the console flasher.
+# The console demo: a full run against the simulated handset through the console flasher.
 # A deterministic image set of the shipped sizes (about 132 MB) is packed into a copy of
 # veltrane-flash, the simulated handset listens on a pty, the flasher writes every image,
 # and what the handset recorded is compared with the package image by image.
@@ -59,6 +59,5 @@ fi
 printf 'Moved %s bytes in %.1f s (%.1f MB/s, including the 5-second wait after GO).\n' \
     "$bytes" "$seconds" "$(echo "$bytes / $seconds / 1000000" | bc -l)"
 echo "Trace: $out/trace.txt"
-echo "The Windows program build/windows-x64/ui/Veltrane.exe carries the programmer and the agent;"
-echo "its wizard window is not built yet, so the demo flashes through the console flasher only."
+echo "make demo runs the same flashing through Veltrane.exe's wizard under Wine."
 [ "$status" = 0 ] && [ "$compare" = 0 ]
