@@ -1,0 +1,13 @@
+// Stopping one service of the synchronisation software, its active dependents first.
+#pragma once
+
+#include "prepare/service_manager.h"
+
+constexpr int kServiceStopAccepted = 0;   // the stop was accepted; the service has not stopped yet
+constexpr int kServiceStoppedNow = 1;     // the service is stopped
+constexpr int kDependentStillRuns = -1;   // an active dependent did not stop within its wait hint
+
+// 1, 0, -1, or the Windows error code of the call that failed (1060 no such service, 1062
+// not running, 5 access denied, ...). Every handle it opened is closed again, whatever it returns.
+int StopServiceWithDependents(ServiceManager& manager, const std::string& name);
+int StopServiceWithDependents(const std::string& name);  // through CurrentServiceManager()
