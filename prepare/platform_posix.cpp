@@ -1,6 +1,8 @@
-// What the portable build has where Windows has a shell and a Service Control Manager: none
-// of the desktop programs or services that those reach exist here, so each reports that
-// there is nothing to reach.
+// What the portable build has where Windows has a shell, a Service Control Manager, the
+// Remote API and module resources: none of the desktop programs, services or handset links
+// that those reach exist here, so each reports that there is nothing to reach.
+#include "prepare/own_resource.h"
+#include "prepare/remote_api.h"
 #include "prepare/service_manager.h"
 #include "prepare/shell_launch.h"
 
@@ -41,3 +43,13 @@ ServiceManager& PlatformServiceManager() {
     static auto* manager = new NoServices;
     return *manager;
 }
+
+const RemoteApi* PlatformRemoteApi() { return nullptr; }
+
+std::u16string AnsiToUtf16(const char* text) {
+    std::u16string wide;
+    for (const char* c = text; *c; ++c) wide += static_cast<char16_t>(static_cast<unsigned char>(*c));
+    return wide;
+}
+
+std::span<const uint8_t> OwnResource(const char*, const char*) { return {}; }
