@@ -48,7 +48,7 @@ $(addprefix test-,$(PRESETS)): test-%: build-%
 DEMO_WINDOWS ?= xp
 DEMO_HANDSET ?= download
 DEMO_SCALE ?= 1
-DEMO_TARGETS := Veltrane box_watcher winusb_standin veltrane_host_tools
+DEMO_TARGETS := Veltrane box_watcher winusb_standin rapi_standin veltrane_host_tools
 
 demo: deps
 	cmake --preset windows-x64 >/dev/null

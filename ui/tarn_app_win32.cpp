@@ -6,6 +6,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "prepare/handset_switch.h"
+#include "prepare/host_programs.h"
+#include "prepare/host_steps.h"
 #include "protocol/run_steps.h"
 #include "session/control_ids.h"
 #include "session/message_box.h"
@@ -60,12 +63,15 @@ bool CTarnApp::StartSockets() {
 StepOperations CTarnApp::RunSteps() {
     StepOperations steps = ProtocolStepOperations();
     AddDiscoverySteps(steps);
+    AddHostPreparationSteps(steps);
     return steps;
 }
 
 WizardActions CTarnApp::NextActions() {
     WizardActions actions;
     actions.scanDevices = ScanDevices;
+    actions.switchHandsetToDownloadMode = [] { SwitchHandsetToDownloadMode(); };
+    actions.killApplications = [](WindowSeam& window) { KillApplications(window); };
     return actions;
 }
 

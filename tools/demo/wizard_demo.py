@@ -22,6 +22,7 @@ SOURCE = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 sys.path.insert(0, os.path.join(SOURCE, "tests", "wine"))
 
 SYNC_DEVICE = "USB\\VID_0BB4&PID_00CE\\0001"
+MOBILE_DEVICE = "USB\\VID_0BB4&PID_00CE\\WM0001"  # where the stand-in Remote API looks for it
 WINUSB_DEVICE = "USB\\VID_05C6&PID_3197\\5&ABC&0&2"
 EVERY_IMAGE = "1011111"
 
@@ -51,7 +52,7 @@ def main():
     from boxes import BoxWatcher
     from handset import Handset
     from virtual_display import VirtualDisplay, use_virtual_desktop
-    from wine_prefix import WinePrefix
+    from wine_prefix import WinePrefix, windows_path
     from wizard_driver import WizardDriver
 
     shutil.rmtree(out, ignore_errors=True)
@@ -86,7 +87,24 @@ def main():
 
         step("Starting the simulated handset")
         handset = Handset(os.path.join(out, "handset"))
-        if args.windows == "xp":
+        winmobile = args.handset == "winmobile"
+        if winmobile:
+            # The handset first runs Windows Mobile: the stand-in Remote API plays it and, when
+            # the agent is started with "2", replaces its device with the download device.
+            shutil.copy2(os.path.join(build, "sim", "rapi_standin", "rapi.dll"), run)
+            prefix.dll_overrides.append("rapi=n")
+            state = os.path.join(out, "handset-rapi")
+            os.makedirs(state)
+            os.environ["VELTRANE_RAPI_STATE"] = windows_path(state)
+            devices.declare_device(prefix, MOBILE_DEVICE, "Windows Mobile-based Device", devices.PORTS_CLASS)
+            if args.windows == "xp":
+                prefix.link_device("wceusbsh001", handset.link)
+            else:
+                shutil.copy2(os.path.join(build, "sim", "winusb_standin", "winusb.dll"), run)
+                prefix.dll_overrides.append("winusb=n")
+                prefix.link_device(devices.dosdevice_name(devices.interface_path(WINUSB_DEVICE, devices.WINUSB_CLASS)),
+                                   handset.link)
+        elif args.windows == "xp":
             devices.declare_device(prefix, SYNC_DEVICE, "Microsoft USB Sync", devices.PORTS_CLASS)
             prefix.link_device("wceusbsh001", handset.link)
         else:
@@ -95,8 +113,6 @@ def main():
             path = devices.declare_device(prefix, WINUSB_DEVICE, devices.DOWNLOAD_DESCRIPTION, devices.WINUSB_CLASS,
                                           interface=True)
             prefix.link_device(devices.dosdevice_name(path), handset.link)
-        if args.handset == "winmobile":
-            sys.exit("a handset that starts in Windows Mobile needs the stand-in Remote API, not in this build yet")
         watcher = BoxWatcher(prefix, out)
 
         step("Starting Veltrane.exe: the access password, Accept, Next")
