@@ -92,3 +92,30 @@ class Wizard(WineTestCase):
                                     capture_output=True, text=True)
         self.assertEqual(comparison.returncode, 0, comparison.stdout)
         self.assertEqual(self.wizard.finish(), 0)  # Finish closes the window and the program ends
+
+    def test_a_failed_check_shows_its_line_and_text_and_leaves_only_closing(self):
+        # The program file vanishes after start-up: the Next check cannot find it.
+        declare_device(self.prefix, SYNC_DEVICE, "Microsoft USB Sync", PORTS_CLASS)
+        self.start()
+        self.wizard.unlock()
+        self.wizard.wait_for_window("Veltrane")
+        os.unlink(os.path.join(self.wizard.folder, "Veltrane.exe"))
+        shot = self.wizard.accept_and_start()
+        os.replace(shot, os.path.join(self.work, "checking-failed.png"))
+        self.assertEqual(self.boxes.boxes(), [])
+        self.wizard.click(NEXT)  # the Next image is gone: nothing happens
+        self.assertIsNone(self.wizard.program.poll())
+        self.wizard.click((610, 20))  # the close area
+        self.assertEqual(self.wizard.program.wait(timeout=60), 0)
+
+    def test_a_run_that_could_not_keep_its_trace_never_starts(self):
+        declare_device(self.prefix, SYNC_DEVICE, "Microsoft USB Sync", PORTS_CLASS)
+        os.makedirs(os.path.join(self.wizard.folder, "trace.txt"))  # a folder where the file must go
+        self.start()
+        self.wizard.unlock()
+        self.wizard.accept_and_start()
+        self.assertEqual(self.wizard.program.wait(timeout=60), 1)
+        boxes = self.boxes.wait_for(1, 10)
+        self.assertEqual(len(boxes), 1)
+        self.assertEqual(boxes[0][0], "Error")
+        self.assertTrue(boxes[0][1].startswith("Can't create trace.txt in "), boxes[0][1])
