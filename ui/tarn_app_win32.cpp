@@ -78,7 +78,6 @@ WizardActions CTarnApp::NextActions() {
 bool CTarnApp::InitInstance() {
     PublishExecutableFileName();
     if (!StartSockets()) return false;
-    (void)kRegistryKeyName;
 
     CTarnDlg wizard(NextActions());
     Password password;
