@@ -81,13 +81,17 @@ function(veltrane_add_wine_test)
                    -- $<TARGET_FILE:${ARG_PROGRAM}> ${ARG_ARGS})
   set_tests_properties(wine.${ARG_NAME} PROPERTIES
     ENVIRONMENT "${environment}" FIXTURES_REQUIRED wineprefix TIMEOUT ${ARG_TIMEOUT})
+  if(ARG_LABELS)
+    set_tests_properties(wine.${ARG_NAME} PROPERTIES LABELS "${ARG_LABELS}")
+  endif()
 endfunction()
 
-# veltrane_add_wine_script_test(NAME name SCRIPT file.py [ENVIRONMENT VAR=value...] [TIMEOUT s])
+# veltrane_add_wine_script_test(NAME name SCRIPT file.py [ENVIRONMENT VAR=value...] [TIMEOUT s]
+#     [LABELS labels...])
 # A Python unittest module built on wine_case.WineTestCase, run with the harness's settings
 # and whatever else it needs (program paths) in its environment.
 function(veltrane_add_wine_script_test)
-  cmake_parse_arguments(ARG "" "NAME;SCRIPT;TIMEOUT" "ENVIRONMENT" ${ARGN})
+  cmake_parse_arguments(ARG "" "NAME;SCRIPT;TIMEOUT" "ENVIRONMENT;LABELS" ${ARGN})
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 300)
   endif()
@@ -99,4 +103,7 @@ function(veltrane_add_wine_script_test)
            WORKING_DIRECTORY ${folder})
   set_tests_properties(wine.${ARG_NAME} PROPERTIES
     ENVIRONMENT "${environment}" FIXTURES_REQUIRED wineprefix TIMEOUT ${ARG_TIMEOUT})
+  if(ARG_LABELS)
+    set_tests_properties(wine.${ARG_NAME} PROPERTIES LABELS "${ARG_LABELS}")
+  endif()
 endfunction()

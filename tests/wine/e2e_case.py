@@ -1,0 +1,200 @@
+"""Whole runs of the packed Veltrane.exe under Wine, driven through its wizard: one small
+package per module (reused by every case), a run folder per case, the roads set up as
+`make demo` sets them up (Windows XP serial-style port, Windows 7 WinUSB stand-in, a handset
+still in Windows Mobile behind the stand-in rapi.dll), the host programs replaced by
+recording stand-ins. What a case asserts: the handset's manifest, the exit status, the boxes,
+the commands the stand-ins saw, and trace.txt against a golden file with rates and times
+masked (GOLDEN_UPDATE=1 rewrites the golden files: review the diff)."""
+import collections
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+import registry_devices as devices
+from flash_case import EVERY_IMAGE, SOURCE, make_package
+from wine_case import WORK, WineTestCase
+from wine_prefix import windows_path
+from wizard_driver import WizardDriver
+
+VELTRANE_EXE = os.environ.get("VELTRANE_EXE", "")
+RAPI_STANDIN = os.environ.get("RAPI_STANDIN", "")
+WINUSB_STANDIN = os.environ.get("WINUSB_STANDIN", "")
+RECORDING_COMMAND = os.environ.get("RECORDING_COMMAND", "")
+STUB_SERVICE = os.environ.get("STUB_SERVICE", "")
+AGENT_EXE = os.environ.get("AGENT_EXE", "")
+GOLDEN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "golden")
+
+SYNC_DEVICE = "USB\\VID_0BB4&PID_00CE\\0001"
+MOBILE_DEVICE = "USB\\VID_0BB4&PID_00CE\\WM0001"   # where the stand-in Remote API looks
+WINUSB_DEVICE = "USB\\VID_05C6&PID_3197\\5&ABC&0&2"
+SERIAL_PORT = "wceusbsh001"
+
+ACTIVESYNC = "c:\\program files\\microsoft activesync"
+SYSTEM = "c:\\windows\\system32"
+# What the recording stand-ins stand for: (folder under drive_c, file name).
+HOST_PROGRAMS = [("windows/system32", "taskkill.exe"), ("windows/system32", "tskill.exe"),
+                 ("windows/WindowsMobile", "wmdc.exe"), ("Program Files/Microsoft ActiveSync", "wcescomm.exe"),
+                 ("Program Files/Microsoft ActiveSync", "WCESMgr.exe")]
+RESTARTS = {"winxp": collections.Counter({("wcescomm.exe", "", ACTIVESYNC): 1, ("WCESMgr.exe", "", ACTIVESYNC): 1}),
+            "win7": collections.Counter({("wmdc.exe", "", "c:\\windows\\windowsmobile"): 1})}
+
+
+def masked(trace):
+    trace = re.sub(r"rate \d+", "rate N", trace)
+    return re.sub(r"total time: \d+ sec", "total time: N sec", trace)
+
+
+class EndToEndCase(WineTestCase):
+    """setUpClass packs the image set into Veltrane.exe once; `road` prepares a case."""
+
+    @classmethod
+    def setUpClass(cls):
+        os.makedirs(WORK, exist_ok=True)
+        cls.package = tempfile.mkdtemp(prefix="package-", dir=WORK)
+        cls.images, cls.packed = make_package(cls.package, exe=VELTRANE_EXE, name="Veltrane.exe")
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.package, ignore_errors=True)
+
+    def road(self, windows="winxp", start="download", handset_options=(), settings=EVERY_IMAGE, packed=None,
+             rapi=None):
+        """Prepares the prefix, the run folder and the handset for one road:
+        windows winxp|win7; start download|winmobile|none (no handset at all); rapi: the
+        stand-in Remote API's settings (VELTRANE_RAPI_<KEY>)."""
+        self.windows = windows
+        self.prefix.set_windows_version(windows)
+        self.display = self.use_display()
+        self.boxes = self.watch_boxes()
+        self.folder = os.path.join(self.work, "run")
+        os.makedirs(self.folder)
+        shutil.copy2(packed or self.packed, os.path.join(self.folder, "Veltrane.exe"))
+        with open(os.path.join(self.folder, "a.ini"), "w") as ini:
+            ini.write(settings)
+        self.env = {}
+        self.install_host_programs()
+        self.handset = None
+        if start != "none":
+            self.handset = self.start_handset(*handset_options)
+        winusb = windows != "winxp"
+        if winusb:
+            shutil.copy2(WINUSB_STANDIN, self.folder)
+            self.prefix.dll_overrides.append("winusb=n")
+        if start == "winmobile":
+            shutil.copy2(RAPI_STANDIN, self.folder)
+            self.prefix.dll_overrides.append("rapi=n")
+            self.rapi_state = os.path.join(self.work, "rapi-state")
+            os.makedirs(self.rapi_state)
+            self.env["VELTRANE_RAPI_STATE"] = windows_path(self.rapi_state)
+            self.env.update({"VELTRANE_RAPI_" + key.upper(): str(value) for key, value in (rapi or {}).items()})
+            devices.declare_device(self.prefix, MOBILE_DEVICE, "Windows Mobile-based Device", devices.PORTS_CLASS)
+        elif winusb:
+            devices.declare_device(self.prefix, WINUSB_DEVICE, devices.DOWNLOAD_DESCRIPTION, devices.WINUSB_CLASS,
+                                   interface=True)
+        else:
+            devices.declare_device(self.prefix, SYNC_DEVICE, "Microsoft USB Sync", devices.PORTS_CLASS)
+        if self.handset:
+            self.prefix.link_device(self.port_name(), self.handset.link)
+        self.wizard = WizardDriver(self.prefix, self.display, self.folder, self.work)
+        self.addCleanup(self.wizard.stop)
+
+    def port_name(self):
+        if self.windows == "winxp":
+            return SERIAL_PORT
+        return devices.dosdevice_name(devices.interface_path(WINUSB_DEVICE, devices.WINUSB_CLASS))
+
+    def install_host_programs(self):
+        """Recording stand-ins in place of taskkill, tskill and the synchronisation programs."""
+        self.records = os.path.join(self.work, "commands")
+        os.makedirs(self.records)
+        for folder, name in HOST_PROGRAMS:
+            os.makedirs(os.path.join(self.prefix.path, "drive_c", folder), exist_ok=True)
+            named = os.path.join(self.work, name)
+            shutil.copy(RECORDING_COMMAND, named)
+            self.prefix.install_file(named, folder)
+        self.prefix.dll_overrides.append("taskkill.exe=n")  # else Wine's builtin taskkill runs
+        self.env["VELTRANE_COMMAND_LOG"] = windows_path(self.records)
+
+    def install_service(self, name, running):
+        """A stub service under `name` in the prefix's Service Control Manager."""
+        binary = os.path.join(self.work, "stub_service.exe")
+        if not os.path.exists(binary):
+            shutil.copy(STUB_SERVICE, binary)
+        for command in [["sc", "create", name, "binPath=", windows_path(binary)]] + (
+                [["sc", "start", name]] if running else []):
+            status, out, err = self.prefix.run(command, cwd=self.work)
+            self.assertEqual(status, 0, out + err)
+
+    def service_state(self, name):
+        _, out, _ = self.prefix.run(["sc", "query", name], cwd=self.work)
+        return "STOPPED" if "STOPPED" in out else "RUNNING" if "RUNNING" in out else out.strip()
+
+    def start_wizard(self):
+        """Starts Veltrane.exe, types the password, ticks Accept and presses Next."""
+        self.started = time.monotonic()
+        self.wizard.program = self.prefix.start([os.path.join(self.folder, "Veltrane.exe")], cwd=self.folder,
+                                                output=os.path.join(self.work, "veltrane.out"), env=self.env)
+        self.wizard.wait_for_window("Password")
+        self.wizard.unlock()
+        self.wizard.accept_and_start()
+
+    def run_to_finish(self, timeout=240):
+        """A run that must end on the finish page; Finish pressed; returns the exit status."""
+        self.start_wizard()
+        finished = self.wizard.follow_run(timeout)
+        self.assertTrue(finished, "no finish page; trace ends: " + self.wizard.trace()[-300:])
+        return self.wizard.finish()
+
+    def run_to_exit(self, timeout=240):
+        """A run that must end the process by itself; returns its exit status."""
+        self.start_wizard()
+        return self.wizard.program.wait(timeout=timeout)
+
+    def commands(self, settle=1.0):
+        """What the recording stand-ins saw, as a multiset of (program, parameters, folder)."""
+        time.sleep(settle)  # programs started last may still be writing their record
+        seen = collections.Counter()
+        for name in os.listdir(self.records):
+            with open(os.path.join(self.records, name), encoding="latin-1") as record:
+                program, parameters, folder = record.read().rstrip("\n").split("|")
+                seen[(program, parameters, folder.rstrip("\\").lower())] += 1
+        return seen
+
+    def restarts(self):
+        """The synchronisation programs started (everything but the kill commands)."""
+        return collections.Counter({command: count for command, count in self.commands().items()
+                                    if command[0] not in ("taskkill.exe", "tskill.exe")})
+
+    def trace(self):
+        """trace.txt as written (line ends kept), or "" when there is none."""
+        path = os.path.join(self.folder, "trace.txt")
+        if not os.path.exists(path):
+            return ""
+        with open(path, encoding="latin-1", newline="") as trace:
+            return trace.read()
+
+    def assert_golden(self, name, trace=None):
+        trace = masked(self.trace() if trace is None else trace)
+        path = os.path.join(GOLDEN, name)
+        if os.environ.get("GOLDEN_UPDATE") == "1":
+            with open(path, "w", encoding="latin-1", newline="") as golden:
+                golden.write(trace)
+        with open(path, encoding="latin-1", newline="") as golden:
+            self.assertEqual(trace, golden.read(), f"trace.txt differs from golden/{name}")
+
+    def assert_images_received(self, handset=None, settings_path=None):
+        handset = handset or self.handset
+        handset.stop()
+        comparison = subprocess.run([sys.executable, os.path.join(SOURCE, "tools", "demo", "compare_manifest.py"),
+                                     handset.manifest_path, self.images,
+                                     settings_path or os.path.join(self.folder, "a.ini")],
+                                    capture_output=True, text=True)
+        self.assertEqual(comparison.returncode, 0, comparison.stdout)
+        self.assertTrue(handset.manifest()["reset"])
+
+    def elapsed(self):
+        return time.monotonic() - self.started
