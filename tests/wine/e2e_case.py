@@ -198,3 +198,24 @@ class EndToEndCase(WineTestCase):
 
     def elapsed(self):
         return time.monotonic() - self.started
+
+
+def patched_package(packed, folder, changes):
+    """A copy of the packed program with bytes of its package header block changed:
+    `changes` maps an offset counted from the byte after the package marker to a new value.
+    (Check byte: 6; presence byte of slot k: 16 + 13k.)"""
+    with open(packed, "rb") as file:
+        data = bytearray(file.read())
+    marker = bytes(value for n in range(1, 9) for value in (n, n * 16))
+    base = data.index(marker) + len(marker)
+    for offset, value in changes.items():
+        data[base + offset] = value
+    path = os.path.join(folder, "patched", "Veltrane.exe")
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as file:
+        file.write(data)
+    return path
+
+
+def nothing_received(manifest):
+    return manifest["images"] == {} and manifest["partition"] is None and not manifest["reset"]

@@ -1,0 +1,52 @@
+"""Veltrane.exe end to end under Wine, runs that are refused before the handset is written:
+an image missing from the package, a package whose check byte is wrong, and a handset that
+never leaves Windows Mobile (the watch thread gives up after its 61 one-second polls)."""
+import os
+
+from e2e_case import EndToEndCase, nothing_received, patched_package
+
+CHECK_BYTE = 6
+SLOT_FLASH_BIN, SLOT_CEFS = 10, 11
+
+
+def presence(slot):
+    return 16 + 13 * slot
+
+
+class Refusals(EndToEndCase):
+    def test_images_missing_from_the_package_are_listed_in_two_boxes(self):
+        packed = patched_package(self.packed, self.work, {presence(SLOT_FLASH_BIN): 0, presence(SLOT_CEFS): 0})
+        self.road("winxp", packed=packed)
+        self.assertEqual(self.run_to_exit(), 1)
+        missing = "NO FLASH.bin NO cefs "
+        self.assertEqual(self.boxes.wait_for(2, 10), [("Warning", missing), ("Error", missing)])
+        self.assert_golden("e2e_missing_images.txt")
+        self.handset.stop(wait=0)
+        self.assertTrue(nothing_received(self.handset.manifest()))
+        self.assertEqual(self.restarts(), {})
+
+    def test_package_with_a_wrong_check_byte_ends_at_next(self):
+        packed = patched_package(self.packed, self.work, {CHECK_BYTE: 13})
+        self.road("winxp", packed=packed)
+        self.assertEqual(self.run_to_exit(), 1)
+        # No caption of its own: the application's name stands as the title.
+        self.assertEqual(self.boxes.wait_for(1, 10), [("Veltrane", "Wrong Image-w")])
+        self.assertEqual(self.trace(), "")  # no run began
+        self.handset.stop(wait=0)
+        self.assertTrue(nothing_received(self.handset.manifest()))
+
+    def test_handset_that_never_leaves_windows_mobile_is_refused_and_the_window_stays(self):
+        self.road("winxp", start="winmobile", rapi={"download": "stay"})
+        self.start_wizard()
+        self.assertEqual(self.boxes.wait_for(1, 100),
+                         [("Warning", "Can't Transfer from WinMobile to Download mode [CustLanguage 2f]")])
+        shot = self.wizard.screenshot("refused")
+        # Checking line 3 ("Check Version & Connect") marked failed: its red cross.
+        self.assertEqual(self.wizard.pixel(shot, 252, 147), "srgb(210,69,69)")
+        self.assertIsNone(self.wizard.program.poll(), "the program ended")
+        self.wizard.wait_for_window("Veltrane", timeout=5)
+        with open(os.path.join(self.rapi_state, "events.txt")) as events:
+            self.assertEqual(events.read().splitlines()[-1], "agent: stays in Windows Mobile")
+        self.assertEqual(self.trace(), "")  # the worker never started
+        self.handset.stop(wait=0)
+        self.assertTrue(nothing_received(self.handset.manifest()))
