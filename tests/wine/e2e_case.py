@@ -7,6 +7,7 @@ the commands the stand-ins saw, and trace.txt against a golden file with rates a
 masked (GOLDEN_UPDATE=1 rewrites the golden files: review the diff)."""
 import collections
 import os
+import random
 import re
 import shutil
 import subprocess
@@ -215,6 +216,20 @@ def patched_package(packed, folder, changes):
     with open(path, "wb") as file:
         file.write(data)
     return path
+
+
+def repacked(packed, images, folder, sizes):
+    """The package of `packed` again with some images replaced by seeded random ones of the
+    given sizes ({file name: bytes}); returns (images folder, program)."""
+    changed = os.path.join(folder, "images")
+    shutil.copytree(images, changed)
+    for index, (name, size) in enumerate(sorted(sizes.items())):
+        with open(os.path.join(changed, name), "wb") as image:
+            image.write(random.Random(0xE2E0 + index).randbytes(size))
+    program = os.path.join(folder, "Veltrane.exe")
+    subprocess.run([os.environ.get("VELTRANE_PACK", ""), "create", "--images", changed, "--family", "C",
+                    "--id", "47", "--exe", VELTRANE_EXE, "--out", program], check=True, stdout=subprocess.DEVNULL)
+    return changed, program
 
 
 def nothing_received(manifest):
