@@ -136,8 +136,8 @@ BOOL CTarnDlg::OnInitDialog() {
         Handle(), [this] { SendMessageA(Handle(), kWmLayoutDownloadPage, 0, 0); },
         [this](const std::string& text) { DrawTimerText(text); });
     mainWindow = link_.get();
+    // Shown when its initialisation is over, every picture in place.
     SetWindowPos(Handle(), nullptr, 0, 0, 640, 480, SWP_NOZORDER);
-    ShowWindow(Handle(), SW_SHOW);
 
     BuildNoticePage();
     skin_.Png(IDP_PASSED);
