@@ -56,7 +56,7 @@ class Wizard(WineTestCase):
         self.assertEqual(self.wizard.program.wait(timeout=60), 0)
         self.assertEqual(self.boxes.wait_for(3, 10)[2], ("Warning", "Not VISTA,win 7"))
 
-    def test_service_mode_shows_its_seven_option_boxes(self):
+    def test_service_mode_shows_its_option_boxes_and_their_rule(self):
         self.start()
         self.wizard.screenshot("password")
         self.wizard.unlock(password="", keys=UNLOCK_KEYS)
@@ -64,6 +64,21 @@ class Wizard(WineTestCase):
         shot = self.wizard.screenshot("service-notice")
         # The qcsbl box's own colour at its place in the bottom band; no box outside service mode.
         self.assertEqual(self.wizard.pixel(shot, 180, 440), "srgb(125,150,0)")
+        # With "Erased" down, unticking AMSS is undone at once; unticking "Win" stays.
+        for x in (105, 286, 426):  # Erased, AMSS, Win
+            self.wizard.click((x, 440))
+        shot = self.wizard.screenshot("service-erased")
+        glyph = {name: self.check_glyph(shot, x) for name, x in
+                 (("cefs", 0), ("qcsbl", 140), ("amss", 280), ("win", 420))}
+        self.assertNotEqual(glyph["qcsbl"], glyph["cefs"])
+        self.assertEqual(glyph["amss"], glyph["qcsbl"])  # ticked again
+        self.assertEqual(glyph["win"], glyph["cefs"])    # left unticked
+
+    @staticmethod
+    def check_glyph(shot, x):
+        """The inside of an option box's check glyph (the boxes stand at y = 430)."""
+        return subprocess.run(["convert", shot, "-crop", f"9x9+{x + 3}+435", "+repage", "-depth", "8", "rgb:-"],
+                              capture_output=True, check=True).stdout
 
     def test_notice_page_asks_for_accept_then_for_a_handset(self):
         self.start()
