@@ -15,15 +15,9 @@
 #include "package/package_marker.h"
 #include "package/package_reader.h"
 
-namespace {
-#define REQUIRE(condition)                                                         \
-    do {                                                                           \
-        if (!(condition)) {                                                        \
-            std::fprintf(stderr, "property failed: %s (line %d)\n", #condition, __LINE__); \
-            std::abort();                                                          \
-        }                                                                          \
-    } while (false)
+#include "fuzz/fuzz_require.h"
 
+namespace {
 // The reference: first occurrence of the marker by a plain search, as the end offset.
 std::size_t ReferenceMarkerEnd(const uint8_t* data, std::size_t size) {
     const Marker marker = PackageMarker();

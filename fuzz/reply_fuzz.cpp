@@ -18,15 +18,9 @@
 #include "protocol/packet_buffer.h"
 #include "transport/port_operations.h"
 
-namespace {
-#define REQUIRE(condition)                                                                  \
-    do {                                                                                    \
-        if (!(condition)) {                                                                 \
-            std::fprintf(stderr, "property failed: %s (line %d)\n", #condition, __LINE__); \
-            std::abort();                                                                   \
-        }                                                                                   \
-    } while (false)
+#include "fuzz/fuzz_require.h"
 
+namespace {
 using Bytes = std::vector<uint8_t>;
 
 constexpr int kFailedReadStatus = 5;  // any status but 0: the transport's own error code

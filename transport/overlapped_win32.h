@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 struct TransferOutcome {
     enum End { kCompleted, kStartFailed, kWaitExpired } end;
     DWORD bytes;  // kCompleted: what the transfer moved; 0 otherwise
@@ -36,4 +38,28 @@ TransferOutcome RunOverlappedTransfer(HANDLE event, DWORD waitMs, Start start, R
     // A transfer that ended in an error still reports what it moved (a short write piece).
     result(&overlapped, &bytes, FALSE);
     return {TransferOutcome::kCompleted, bytes, GetLastError()};
+}
+
+// A write piece's status by the port contract: 0 when it went out whole; the start's error
+// code; -1 when the wait expired (no recovery after a write); a short piece's error code.
+inline int WritePieceStatus(const TransferOutcome& outcome, uint32_t length, uint32_t* written) {
+    *written = 0;
+    switch (outcome.end) {
+    case TransferOutcome::kStartFailed: return static_cast<int>(outcome.error);
+    case TransferOutcome::kWaitExpired: return -1;
+    case TransferOutcome::kCompleted: break;
+    }
+    *written = outcome.bytes;
+    return outcome.bytes == length ? 0 : static_cast<int>(outcome.error);
+}
+
+// A read's status: 0 with the bytes received; after a read that could not start or whose
+// wait expired the port is recovered, and the status is the start's error code, or -1 for
+// an expired wait (recovery normally leaves 0 behind, which must not read as success).
+template <typename Recover>
+int ReadStatus(const TransferOutcome& outcome, uint32_t* length, Recover recover) {
+    *length = outcome.end == TransferOutcome::kCompleted ? outcome.bytes : 0;
+    if (outcome.end == TransferOutcome::kCompleted) return 0;
+    recover();
+    return outcome.end == TransferOutcome::kStartFailed ? static_cast<int>(outcome.error) : -1;
 }

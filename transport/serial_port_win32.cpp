@@ -83,15 +83,9 @@ int Write(void*, const uint8_t* data, uint32_t length, uint32_t* written, uint32
     *written = 0;
     if (!serial.open) return -1;
     SetLastError(0);
-    const TransferOutcome outcome =
-        Transfer(serial.writeEvent, waitMs, false, const_cast<uint8_t*>(data), length);  // WriteFile reads it only
-    switch (outcome.end) {
-    case TransferOutcome::kStartFailed: return static_cast<int>(outcome.error);
-    case TransferOutcome::kWaitExpired: return -1;  // no recovery after a write
-    case TransferOutcome::kCompleted: break;
-    }
-    *written = outcome.bytes;
-    return outcome.bytes == length ? 0 : static_cast<int>(outcome.error);
+    // WriteFile only reads the piece.
+    return WritePieceStatus(Transfer(serial.writeEvent, waitMs, false, const_cast<uint8_t*>(data), length), length,
+                            written);
 }
 
 int Read(void* context, uint8_t* buffer, uint32_t* length, uint32_t waitMs) {
@@ -99,21 +93,8 @@ int Read(void* context, uint8_t* buffer, uint32_t* length, uint32_t waitMs) {
     *length = 0;
     if (!serial.open) return -1;
     SetLastError(0);
-    const TransferOutcome outcome = Transfer(serial.readEvent, waitMs, true, buffer, capacity);
-    switch (outcome.end) {
-    case TransferOutcome::kCompleted:
-        *length = outcome.bytes;
-        return 0;
-    case TransferOutcome::kStartFailed:
-        Recover(context);
-        return static_cast<int>(outcome.error);
-    case TransferOutcome::kWaitExpired:
-        // Nothing came: after recovery the error code is normally 0, which must not read
-        // as a completed transfer.
-        Recover(context);
-        return -1;
-    }
-    return -1;
+    return ReadStatus(Transfer(serial.readEvent, waitMs, true, buffer, capacity), length,
+                      [context] { Recover(context); });
 }
 
 const PortOperations kSerialPort = [] {

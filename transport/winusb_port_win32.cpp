@@ -159,36 +159,18 @@ int Write(void*, const uint8_t* data, uint32_t length, uint32_t* written, uint32
     *written = 0;
     if (!port.open) return -1;
     SetLastError(0);
-    const TransferOutcome outcome =
-        Transfer(port.writeEvent, waitMs, port.outPipeId, false, const_cast<uint8_t*>(data), length);
-    switch (outcome.end) {
-    case TransferOutcome::kStartFailed: return static_cast<int>(outcome.error);
-    case TransferOutcome::kWaitExpired: return -1;  // no recovery after a write
-    case TransferOutcome::kCompleted: break;
-    }
-    *written = outcome.bytes;
-    return outcome.bytes == length ? 0 : static_cast<int>(outcome.error);
+    return WritePieceStatus(Transfer(port.writeEvent, waitMs, port.outPipeId, false, const_cast<uint8_t*>(data), length),
+                            length, written);
 }
 
+// A pipe that ended the transfer on its own time-out is a completed read with nothing in it.
 int Read(void* context, uint8_t* buffer, uint32_t* length, uint32_t waitMs) {
     const ULONG capacity = *length;
     *length = 0;
     if (!port.open) return -1;
     SetLastError(0);
-    const TransferOutcome outcome = Transfer(port.readEvent, waitMs, port.inPipeId, true, buffer, capacity);
-    switch (outcome.end) {
-    case TransferOutcome::kCompleted:
-        // Also a pipe that ended the transfer on its own time-out: signalled, nothing read.
-        *length = outcome.bytes;
-        return 0;
-    case TransferOutcome::kStartFailed:
-        Recover(context);
-        return static_cast<int>(GetLastError());
-    case TransferOutcome::kWaitExpired:
-        Recover(context);
-        return -1;
-    }
-    return -1;
+    return ReadStatus(Transfer(port.readEvent, waitMs, port.inPipeId, true, buffer, capacity), length,
+                      [context] { Recover(context); });
 }
 
 void SetPipeTimeouts(void*, uint32_t inMs, uint32_t outMs) {

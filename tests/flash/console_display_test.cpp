@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #ifndef _WIN32
@@ -18,8 +19,8 @@
 #include "tests/transport/scripted_port.h"
 #include "tools/flash/console_display.h"
 #include "tools/flash/console_port_search.h"
-#include "tools/flash/named_port_search.h"
 #include "tools/flash/system_error_text.h"
+#include "transport/port_search.h"
 #include "session/trace_log.h"
 
 namespace {
@@ -156,13 +157,21 @@ TEST(HumanFigures, BytesAndDurations) {
     EXPECT_EQ(HumanDuration(3723), "1:02:03");
 }
 
+// The console's search: the port named on the command line, every attempt traced.
+int SearchNamed(const char* path, const std::function<void(int attempt, int status)>& watcher = {}) {
+    PortSearch search;
+    search.portName = [path](int) { return std::string(path); };
+    if (watcher) search.observe = [&watcher](int attempt, const std::string&, int status) { watcher(attempt, status); };
+    return SearchDownloadPort(search);
+}
+
 TEST(NamedPortSearch, TriesThreeHundredAndOneTimesThenGivesUp) {
     TempDirectory directory;
     ScopedVirtualClock time;
     ScriptedPort port;
     port.SetOpenResult(2);
     Trace().Open();
-    EXPECT_EQ(OpenNamedDownloadPort("/dev/ttyUSB0"), 0);
+    EXPECT_EQ(SearchNamed("/dev/ttyUSB0"), 0);
     Trace().Close();
     std::string trace = ReadWholeFile("trace.txt");
     size_t attempts = 0;
@@ -179,7 +188,7 @@ TEST(NamedPortSearch, OpensAsSoonAsThePortIsThere) {
     ScopedVirtualClock time;
     ScriptedPort port;
     Trace().Open();
-    EXPECT_EQ(OpenNamedDownloadPort("/dev/ttyUSB0"), 1);
+    EXPECT_EQ(SearchNamed("/dev/ttyUSB0"), 1);
     Trace().Close();
     EXPECT_EQ(ReadWholeFile("trace.txt"), "Open port /dev/ttyUSB0 status 0\n");
     EXPECT_EQ(time.clock.SleptMs(), 0u);
@@ -192,7 +201,7 @@ TEST(NamedPortSearch, TheThreeHundredAndFirstAttemptEndsTheSearchEvenWhenItOpens
         ScriptedPort port;
         port.SetOpenResult(2);
         Trace().Open();
-        int result = OpenNamedDownloadPort("/dev/ttyUSB0", [&](int attempt, int) {
+        int result = SearchNamed("/dev/ttyUSB0", [&](int attempt, int) {
             if (attempt == opening - 1) port.SetOpenResult(0);
         });
         Trace().Close();

@@ -7,6 +7,7 @@ import shutil
 import time
 
 import registry_devices as devices
+from flash_case import recorded_commands
 from wine_case import WineTestCase
 from wine_prefix import windows_path
 
@@ -49,12 +50,7 @@ class HostPrograms(WineTestCase):
         while len(os.listdir(self.records)) < expected and time.monotonic() < deadline:
             time.sleep(0.2)
         time.sleep(0.5)  # anything beyond the expected count shows up too
-        seen = collections.Counter()
-        for name in os.listdir(self.records):
-            with open(os.path.join(self.records, name), encoding="latin-1") as record:
-                program, parameters, folder = record.read().rstrip("\n").split("|")
-                seen[(program, parameters, folder.rstrip("\\").lower())] += 1
-        return seen
+        return recorded_commands(self.records)
 
     @staticmethod
     def commands(kills, restarts=()):

@@ -12,12 +12,10 @@ import re
 import shutil
 import subprocess
 import sys
-import tempfile
 import time
 
 import registry_devices as devices
-from flash_case import EVERY_IMAGE, SOURCE, make_package
-from wine_case import WORK, WineTestCase
+from flash_case import EVERY_IMAGE, SOURCE, PackedProgramCase, recorded_commands
 from wine_prefix import windows_path
 from wizard_driver import WizardDriver
 
@@ -49,18 +47,10 @@ def masked(trace):
     return re.sub(r"total time: \d+ sec", "total time: N sec", trace)
 
 
-class EndToEndCase(WineTestCase):
-    """setUpClass packs the image set into Veltrane.exe once; `road` prepares a case."""
-
-    @classmethod
-    def setUpClass(cls):
-        os.makedirs(WORK, exist_ok=True)
-        cls.package = tempfile.mkdtemp(prefix="package-", dir=WORK)
-        cls.images, cls.packed = make_package(cls.package, exe=VELTRANE_EXE, name="Veltrane.exe")
-
-    @classmethod
-    def tearDownClass(cls):
-        shutil.rmtree(cls.package, ignore_errors=True)
+class EndToEndCase(PackedProgramCase):
+    """Veltrane.exe packed once per module; `road` prepares a case."""
+    PROGRAM = VELTRANE_EXE
+    NAME = "Veltrane.exe"
 
     def road(self, windows="winxp", start="download", handset_options=(), settings=EVERY_IMAGE, packed=None,
              rapi=None):
@@ -158,12 +148,7 @@ class EndToEndCase(WineTestCase):
     def commands(self, settle=1.0):
         """What the recording stand-ins saw, as a multiset of (program, parameters, folder)."""
         time.sleep(settle)  # programs started last may still be writing their record
-        seen = collections.Counter()
-        for name in os.listdir(self.records):
-            with open(os.path.join(self.records, name), encoding="latin-1") as record:
-                program, parameters, folder = record.read().rstrip("\n").split("|")
-                seen[(program, parameters, folder.rstrip("\\").lower())] += 1
-        return seen
+        return recorded_commands(self.records)
 
     def restarts(self):
         """The synchronisation programs started (everything but the kill commands)."""

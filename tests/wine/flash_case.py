@@ -1,6 +1,7 @@
 """Whole runs of veltrane-flash.exe under Wine: a small deterministic image set (the demo's,
 a hundredth of the shipped sizes: FLASH.bin still spans two chunks) packed once per module,
 a copy of the packed program per run, and the handset's record compared with the images."""
+import collections
 import os
 import shutil
 import subprocess
@@ -29,17 +30,24 @@ def make_package(folder, scale=IMAGE_SCALE, exe=None, name="veltrane-flash.exe")
     return images, packed
 
 
-class FlashRunCase(WineTestCase):
+class PackedProgramCase(WineTestCase):
+    """setUpClass packs the image set once per module into a copy of PROGRAM (None: the
+    console flasher) named NAME."""
+    PROGRAM = None
+    NAME = "veltrane-flash.exe"
+
     @classmethod
     def setUpClass(cls):
         os.makedirs(WORK, exist_ok=True)
         cls.package = tempfile.mkdtemp(prefix="package-", dir=WORK)
-        cls.images, cls.packed = make_package(cls.package)
+        cls.images, cls.packed = make_package(cls.package, exe=cls.PROGRAM, name=cls.NAME)
 
     @classmethod
     def tearDownClass(cls):
         shutil.rmtree(cls.package, ignore_errors=True)
 
+
+class FlashRunCase(PackedProgramCase):
     def flash(self, *arguments, beside=(), settings=EVERY_IMAGE, env=None):
         """Runs the packed program from a folder of its own; returns (status, stdout, stderr,
         trace lines)."""
@@ -62,3 +70,14 @@ class FlashRunCase(WineTestCase):
                                      handset.manifest_path, self.images, settings_path],
                                     capture_output=True, text=True)
         self.assertEqual(comparison.returncode, 0, comparison.stdout)
+
+
+def recorded_commands(folder):
+    """What the recording stand-ins saw, one record file per start, as a multiset of
+    (program, parameters, folder) (launch order is not observable under Wine)."""
+    seen = collections.Counter()
+    for name in os.listdir(folder):
+        with open(os.path.join(folder, name), encoding="latin-1") as record:
+            program, parameters, working = record.read().rstrip("\n").split("|")
+            seen[(program, parameters, working.rstrip("\\").lower())] += 1
+    return seen

@@ -6,27 +6,18 @@ import os
 import shutil
 import subprocess
 import sys
-import tempfile
 
-from flash_case import EVERY_IMAGE, SOURCE, make_package
+from flash_case import EVERY_IMAGE, SOURCE, PackedProgramCase
 from registry_devices import PORTS_CLASS, declare_device
-from wine_case import WORK, WineTestCase
 from wizard_driver import NEXT, ACCEPT, PASSWORD, UNLOCK_KEYS, WizardDriver
 
 VELTRANE_EXE = os.environ.get("VELTRANE_EXE", "")
 SYNC_DEVICE = "USB\\VID_0BB4&PID_00CE\\0001"
 
 
-class Wizard(WineTestCase):
-    @classmethod
-    def setUpClass(cls):
-        os.makedirs(WORK, exist_ok=True)
-        cls.package = tempfile.mkdtemp(prefix="package-", dir=WORK)
-        cls.images, cls.packed = make_package(cls.package, exe=VELTRANE_EXE, name="Veltrane.exe")
-
-    @classmethod
-    def tearDownClass(cls):
-        shutil.rmtree(cls.package, ignore_errors=True)
+class Wizard(PackedProgramCase):
+    PROGRAM = VELTRANE_EXE
+    NAME = "Veltrane.exe"
 
     def setUp(self):
         super().setUp()

@@ -2,7 +2,6 @@
 
 #include "session/trace_log.h"
 #include "tools/flash/console_display.h"
-#include "tools/flash/named_port_search.h"
 #include "tools/flash/system_error_text.h"
 
 int SearchPortOnConsole(PortSearch search, const std::string& what, ConsoleDisplay& display, std::FILE* errors) {
@@ -13,7 +12,7 @@ int SearchPortOnConsole(PortSearch search, const std::string& what, ConsoleDispl
         if (status == 0) return;
         lastFailure = SystemErrorText(status);
         display.ShowPortWait(FormatText("  waiting for %s: %s (attempt %d of %d)", name.empty() ? what.c_str() : name.c_str(),
-                                        lastFailure.c_str(), attempt, kNamedPortAttempts));
+                                        lastFailure.c_str(), attempt, kPortSearchAttempts + 1));
     };
     if (SearchDownloadPort(search)) return 1;
     display.CloseLine();  // the terminal may be shared with `errors`: start a line of our own
