@@ -137,10 +137,12 @@ void RunFromStageA(SessionState& session, int64_t startTime) {
     CallVoid(steps.closePort);  // nothing happens when the reset already closed it
     session.running = 0;
     window.SetRunState(kRunStateFinished);
-    window.RunEnded(1);
     Trace().Append("Finish");
     Trace().Close();
+    // The synchronisation programs are started again before the finish page is offered: a
+    // quick Finish ends the process, and a start still under way would be lost with it.
     CallVoid(steps.restartHostPrograms);
+    window.RunEnded(1);
 }
 
 unsigned RunSession(void*) {

@@ -78,6 +78,8 @@ TEST_F(RunDriverTest, ARunThatNoWindowPublishedShowsItsTransfersOnASessionOfItsO
 
 TEST_F(RunDriverTest, FullRunWithEveryStageMatchesTheGoldenTrace) {
     UseSettings("1111111");
+    std::vector<std::string> eventsAtRestart;
+    steps.OnCall("restartHostPrograms", [&] { eventsAtRestart = window.Events(); });
     RunWorker();
     ExpectGoldenTrace("full_run_all_stages.txt");
     EXPECT_TRUE(boxes.empty());
@@ -91,6 +93,9 @@ TEST_F(RunDriverTest, FullRunWithEveryStageMatchesTheGoldenTrace) {
     EXPECT_EQ(events[events.size() - 1], "run end 1");
     EXPECT_EQ(events[events.size() - 2], "run state -1");
     EXPECT_EQ(steps.Calls().back(), "restartHostPrograms");
+    // Restarted before the finish page is offered: a quick Finish must not cut the starts short.
+    EXPECT_EQ(std::count(eventsAtRestart.begin(), eventsAtRestart.end(), "run end 1"), 0);
+    EXPECT_FALSE(eventsAtRestart.empty());
 }
 
 TEST_F(RunDriverTest, StepLabelsNumberTheStagesThatRun) {
