@@ -99,10 +99,12 @@ void TraceFile::Append(const char* text) {
 }
 
 TraceFile& Trace() {
-    // A plain static: its destructor closes the file at exit. Only the worker writes to it,
-    // and the worker is the thread that ends the process.
-    static TraceFile file;
-    return file;
+    // Never destroyed: the window's thread may end the process while the worker still
+    // appends (the wizard closed in the middle of a run), and a handle closed under it could
+    // be reused for another file. Every append is already with the system; it closes the
+    // handle when the process ends.
+    static auto* file = new TraceFile;
+    return *file;
 }
 
 int WriteTrace(int mode, const char* text) {

@@ -14,8 +14,6 @@ namespace {
 
 constexpr UINT kTimerId = 1;
 constexpr COLORREF kSeeThrough = RGB(0, 255, 0);
-// Asks the window's thread for the download page's layout (the worker must not paint).
-constexpr UINT kWmLayoutDownloadPage = WM_APP + 1;
 
 const char kNotice[] =
     "Notice\n\n\n1. You have to Connect the Pocket PC phone with the USB \n   cable.\n\n\n2. To Establish an "
@@ -132,10 +130,8 @@ BOOL CTarnDlg::OnInitDialog() {
     SendMessageA(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     SendMessageA(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
 
-    link_ = std::make_unique<WindowLink>(
-        Handle(), [this] { SendMessageA(Handle(), kWmLayoutDownloadPage, 0, 0); },
-        [this](const std::string& text) { DrawTimerText(text); });
-    mainWindow = link_.get();
+    link_ = new WindowLink(Handle());
+    mainWindow = link_;
     // Shown when its initialisation is over, every picture in place.
     SetWindowPos(Handle(), nullptr, 0, 0, 640, 480, SWP_NOZORDER);
 
@@ -149,7 +145,7 @@ BOOL CTarnDlg::OnInitDialog() {
     // Kept until the process ends: the watch thread, the worker and a monitor may still use
     // it after the window has closed.
     session_ = new SessionState;
-    session_->window = link_.get();
+    session_->window = link_;
     SetWindowPos(GetDlgItem(Handle(), IDC_DEVICE_TEXT), nullptr, 248, 370, 372, 24, SWP_NOZORDER | SWP_HIDEWINDOW);
     if (actions_.scanDevices) actions_.scanDevices(*session_);
     SetTimer(Handle(), kTimerId, WindowTimerPeriodMs(), nullptr);
@@ -223,8 +219,6 @@ INT_PTR CTarnDlg::OnControlColour(HDC dc, HWND control) {
 }
 
 void CTarnDlg::DrawTimerText(const std::string& text) { DrawLabel(ControlRect(IDC_DEVICE_TEXT), text); }
-
-void CTarnDlg::LayoutDownloadPage() { SendMessageA(Handle(), kWmLayoutDownloadPage, 0, 0); }
 
 void CTarnDlg::OnMouseDown(int x, int y) {
     if (InDragBand(y)) {
@@ -329,6 +323,12 @@ INT_PTR CTarnDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& ha
         OnStepLabel(*reinterpret_cast<const LabelRequest*>(wParam), reinterpret_cast<const char*>(lParam));
         return 0;
     case kWmLayoutDownloadPage: DoLayoutDownloadPage(); return 0;
+    case kWmDrawTimerText: DrawTimerText(*reinterpret_cast<const std::string*>(wParam)); return 0;
+    case WM_DESTROY:
+        // Whatever the run's threads send from now on reaches nothing.
+        if (link_) link_->Detach();
+        handled = false;
+        return 0;
     default: handled = false; return 0;
     }
 }

@@ -30,9 +30,9 @@ public:
     explicit CTarnDlg(WizardActions actions);
     ~CTarnDlg() override;
 
-    // The download page's layout; the run's worker asks for it (it is done on the window's thread).
-    void LayoutDownloadPage();
-    void DrawTimerText(const std::string& text);
+    // Next started a run (its checks on) that never reached the finish page: a failure,
+    // a refusal or a window closed in the middle.
+    bool RunLeftUnfinished() const { return runStarted_ && !finishPageShown_; }
 
 protected:
     BOOL OnInitDialog() override;
@@ -70,6 +70,7 @@ private:
     void OnStepLabel(const LabelRequest& request, const char* text);
     void OnRunEnd(bool showFinishPage);
     void ShowNextFaces();
+    void DrawTimerText(const std::string& text);
 
     // Handlers.
     void OnNextClicked();
@@ -86,11 +87,13 @@ private:
     std::map<int, Face> faces_;
     std::vector<Label> labels_;
     SessionState* session_ = nullptr;
-    std::unique_ptr<WindowLink> link_;
+    WindowLink* link_ = nullptr;  // never freed: the run's threads may outlive the window
     HFONT textFont_ = nullptr;
     HBRUSH optionBrushes_[4] = {};
     bool busy_ = false;
     bool finished_ = false;
+    bool runStarted_ = false;
+    bool finishPageShown_ = false;
     bool hoverLock_ = false;
     bool dragging_ = false;
     POINT pressPoint_{};

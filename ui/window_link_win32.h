@@ -2,21 +2,29 @@
 // messages and control updates, from whichever thread the run is on. The window thread
 // handles each message while the sender waits, so records and texts passed by address
 // stay valid; the window thread itself never waits for the run.
+//
+// The link lives as long as the process: the watch thread, the worker and a progress
+// monitor may still call it after the window has closed. Once the window detaches it
+// (as it is destroyed), every call returns at once and reaches nothing.
 #pragma once
 
 #include <windows.h>
 
 #include <atomic>
-#include <functional>
 
 #include "session/window_seam.h"
 
+// Messages the link sends beside the run's own: the download page's layout (the worker
+// must not paint, so the window's thread does it) and the timer text drawn at its place.
+constexpr UINT kWmLayoutDownloadPage = WM_APP + 1;
+constexpr UINT kWmDrawTimerText = WM_APP + 2;  // wParam: const std::string*
+
 class WindowLink final : public WindowSeam {
 public:
-    // The download-page layout and the timer text's drawing belong to the window's drawing
-    // code; the link calls them as given (the worker runs the layout on its own thread).
-    WindowLink(HWND window, std::function<void()> layoutDownloadPage,
-               std::function<void(const std::string&)> drawTimerText);
+    explicit WindowLink(HWND window) : window_(window) {}
+
+    // The window is going: from now on nothing reaches it.
+    void Detach() { window_ = nullptr; }
 
     void SetControlText(int control, const std::string& text) override;
     std::string GetControlText(int control) override;
@@ -30,13 +38,11 @@ public:
     void RunEnded(int showFinishPage) override;
     void ShowCheckingLine(int kind, int failed) override;
     void DrawTimerText(const std::string& text) override;
-    void* OwnerHandle() override { return window_; }
+    void* OwnerHandle() override { return window_.load(); }
 
     int RunState() const { return runState_.load(); }
 
 private:
-    HWND window_;
-    std::function<void()> layoutDownloadPage_;
-    std::function<void(const std::string&)> drawTimerText_;
+    std::atomic<HWND> window_;
     std::atomic<int> runState_{kRunStateNotice};
 };

@@ -20,6 +20,8 @@ struct Received {
     std::vector<std::pair<int, int>> checkingLines;
     std::vector<LPARAM> checkingOwners;
     std::vector<WPARAM> runEnds;
+    int layouts = 0;
+    std::string timerText;
 };
 Received* received = nullptr;
 
@@ -39,6 +41,12 @@ LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     }
     case kWmRunEnd:
         received->runEnds.push_back(wParam);
+        return 0;
+    case kWmLayoutDownloadPage:
+        ++received->layouts;
+        return 0;
+    case kWmDrawTimerText:
+        received->timerText = *reinterpret_cast<const std::string*>(wParam);
         return 0;
     default:
         return DefWindowProcA(window, message, wParam, lParam);
@@ -108,9 +116,7 @@ TEST(WindowLink, RunCallsReachTheWindowThroughSynchronousMessages) {
     received = &messages;
     HWND window = CreateTestWindow();
     ASSERT_NE(window, nullptr);
-    int layouts = 0;
-    std::string timerText;
-    WindowLink link(window, [&] { ++layouts; }, [&](const std::string& text) { timerText = text; });
+    WindowLink link(window);
 
     RunSide run;
     run.link = &link;
@@ -135,14 +141,36 @@ TEST(WindowLink, RunCallsReachTheWindowThroughSynchronousMessages) {
     EXPECT_EQ(messages.labelTexts[0], "Step 3. Upgrading 3rd Image.");
     EXPECT_EQ(SendDlgItemMessageA(window, kControlProgressBar, PBM_GETPOS, 0, 0), 42);
     EXPECT_EQ(SendDlgItemMessageA(window, kControlProgressBar, PBM_GETRANGE, FALSE, 0), 100);
-    EXPECT_EQ(layouts, 1);
+    EXPECT_EQ(messages.layouts, 1);
     EXPECT_EQ(link.RunState(), kRunStateTransfer);
     ASSERT_EQ(messages.checkingLines.size(), 1u);
     EXPECT_EQ(messages.checkingLines[0], std::make_pair(3, 1));
     EXPECT_EQ(messages.checkingOwners[0], reinterpret_cast<LPARAM>(window));
     EXPECT_EQ(messages.runEnds, (std::vector<WPARAM>{1}));
-    EXPECT_EQ(timerText, "Completed 42 %,Cost Time: 0 MIN 3 SEC ");
+    EXPECT_EQ(messages.timerText, "Completed 42 %,Cost Time: 0 MIN 3 SEC ");
     EXPECT_EQ(link.OwnerHandle(), window);
+
+    // The window detaches the link as it goes: a run still under way then reaches nothing,
+    // and no call waits for a window thread that will never answer again (this one does
+    // not pump any more).
+    link.Detach();
+    RunSide late;
+    late.link = &link;
+    ThreadHandle lateWorker = StartThread(PlayRun, &late, 0);
+    ASSERT_TRUE(lateWorker);
+    for (int waited = 0; late.done == 0 && waited < 5000; waited += 10) Sleep(10);
+    ASSERT_EQ(late.done, 1) << "a call after the window went waited for it";
+    JoinThread(lateWorker);
+    EXPECT_EQ(late.statusRead, "");
+    EXPECT_FALSE(late.erasedRead);
+    EXPECT_EQ(messages.labels.size(), 1u);
+    EXPECT_EQ(messages.layouts, 1);
+    EXPECT_EQ(messages.runEnds.size(), 1u);
+    EXPECT_EQ(link.OwnerHandle(), nullptr);
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+    EXPECT_EQ(messages.checkingLines.size(), 1u);
+    EXPECT_EQ(SendDlgItemMessageA(window, kControlProgressBar, PBM_GETPOS, 0, 0), 42);
     DestroyWindow(window);
     received = nullptr;
 }
