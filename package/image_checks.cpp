@@ -24,7 +24,7 @@ bool SlotSupplied(ImageSlot slot, bool needsBytes) {
 }  // namespace
 
 int CheckProgramFile() {
-    if (ProgramFileExists(executableFileName)) return 1;
+    if (ProgramFileExists(PackageFilePath())) return 1;
     const std::string text = FormatText("NO File: %s", executableFileName);
     WindowSeam& window = RunWindow();
     window.SetControlText(kControlStatusText, text);
@@ -38,7 +38,7 @@ int CheckProgramFile() {
 
 int CheckImageSet(std::string& missingImageList) {
     HeaderBlock block;
-    const HeaderRead read = ReadPackageHeader(executableFileName, block);
+    const HeaderRead read = ReadPackageHeader(PackageFilePath(), block);
     if (read == HeaderRead::kNotFound || read == HeaderRead::kCannotOpen) return 0;
     // Without a package the block is all zeros: every slot is absent and the tests fail.
     DecodePackageDirectory(block);
@@ -64,7 +64,7 @@ int CheckImageSet(std::string& missingImageList) {
 int CheckPackageAtNext() {
     if (InServiceMode()) return 0;
     HeaderBlock block;
-    switch (ReadPackageHeader(executableFileName, block)) {
+    switch (ReadPackageHeader(PackageFilePath(), block)) {
     case HeaderRead::kNotFound:
         return 1;
     case HeaderRead::kCannotOpen:

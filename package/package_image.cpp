@@ -26,7 +26,7 @@ ImageLoad LoadSlot(PacketBuffer& buffer) {
     PackageFile file;
     uint64_t fileSize = 0;
     uint64_t base = 0;
-    if (!file.Open(executableFileName) || !file.QuerySize(fileSize)) return ImageLoad::kFailed;
+    if (!file.Open(PackageFilePath()) || !file.QuerySize(fileSize)) return ImageLoad::kFailed;
     if (!LocatePackage(file, base)) return ImageLoad::kFailed;
 
     if (EntryInsideFile(fileSize, base, entry) && entry.size != 0) {

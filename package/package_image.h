@@ -28,7 +28,7 @@ constexpr uint32_t kStreamChunkSize = 798720;  // 0xC3000
 constexpr uint32_t kHeaderChunkSize = 10240;   // 0x2800
 
 // Loads the slot named by currentImageIndex from the package in the program file
-// (executableFileName), using the directory of the last DecodePackageDirectory. fileName
+// (PackageFilePath()), using the directory of the last DecodePackageDirectory. fileName
 // is the image's name (prefixed by the image folder in service mode); the images always
 // come from the package, so it only names the image. Returns null only when not even the
 // buffer's own record could be allocated; the transfer buffers or the image's memory that

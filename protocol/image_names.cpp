@@ -18,7 +18,7 @@ std::vector<ImageSlot> SlotsTheOverrideCannotHave() {
     PackageFile file;
     uint64_t size = 0;
     uint64_t base = 0;
-    const bool located = file.Open(executableFileName) && file.QuerySize(size) && LocatePackage(file, base);
+    const bool located = file.Open(PackageFilePath()) && file.QuerySize(size) && LocatePackage(file, base);
     const auto held = [&](ImageSlot slot, bool needsBytes) {
         const DirectoryEntry& entry = packageDirectory[slot];
         return located && entry.presence == 1 && EntryInsideFile(size, base, entry) && (!needsBytes || entry.size != 0);

@@ -16,3 +16,13 @@ std::atomic<uint32_t> progressPercent{0};
 void SetExecutableFileName(const char* name) {
     std::snprintf(executableFileName, sizeof executableFileName, "%s", name ? name : "");
 }
+
+namespace {
+char packageFilePath[kExecutableFileNameSize] = {};  // a plain array, for the same reason
+}
+
+void SetPackageFilePath(const char* path) {
+    std::snprintf(packageFilePath, sizeof packageFilePath, "%s", path ? path : "");
+}
+
+const char* PackageFilePath() { return packageFilePath[0] ? packageFilePath : executableFileName; }

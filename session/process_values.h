@@ -32,6 +32,12 @@ constexpr std::size_t kExecutableFileNameSize = 4096;
 extern char executableFileName[kExecutableFileNameSize];
 void SetExecutableFileName(const char* name);
 
+// Where to open the program file: its full path when the program learned it (UTF-8 on
+// Windows, so that a folder the ANSI code page cannot name still opens, and whatever the
+// current directory is), else the name above in the current directory. Set once at start-up.
+void SetPackageFilePath(const char* path);
+const char* PackageFilePath();
+
 // The wizard window (or whatever front end shows the run); published at its initialisation.
 extern std::atomic<WindowSeam*> mainWindow;
 

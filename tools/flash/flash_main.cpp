@@ -56,9 +56,16 @@ const char kUsage[] =
 
 std::string OwnProgramFile(const char* argv0) {
 #ifdef _WIN32
-    char path[MAX_PATH] = {};
-    if (GetModuleFileNameA(nullptr, path, sizeof path)) return path;
-    return argv0;
+    // In wide characters, handed on as UTF-8: a folder the ANSI code page cannot name still opens.
+    static wchar_t wide[32768];
+    const DWORD length = GetModuleFileNameW(nullptr, wide, sizeof wide / sizeof wide[0]);
+    if (length == 0 || length >= sizeof wide / sizeof wide[0]) return argv0;
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    std::string path(static_cast<size_t>(size > 0 ? size : 1), '\0');
+    if (size <= 0 || WideCharToMultiByte(CP_UTF8, 0, wide, -1, path.data(), size, nullptr, nullptr) != size)
+        return argv0;
+    path.resize(static_cast<size_t>(size) - 1);
+    return path;
 #else
     char path[4096] = {};
     ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
