@@ -2,6 +2,7 @@
 // registry key's name, the access password, the Windows version, then the wizard window.
 #include <winsock2.h>
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cstring>
@@ -24,14 +25,21 @@ namespace {
 // The application's registry key is named so; nothing is stored under it.
 [[maybe_unused]] constexpr const char* kRegistryKeyName = "3112";
 
+// The process's exit status: 0 for a wizard closed before Next or a run that reached the
+// finish page; 1 for a refusal, a failure, or a run the operator interrupted.
+constexpr int kExitDone = 0;
+constexpr int kExitFailed = 1;
+
 class CTarnApp {
 public:
-    // Always false: the application ends when start-up returns.
-    bool InitInstance();
+    // The exit status; the application ends when start-up returns.
+    int InitInstance();
 
 private:
     static void PublishExecutableFileName();
     static bool StartSockets();
+    static bool RegisterCommonControls();
+    static void ShowWindowFailure(DWORD error);
     static StepOperations RunSteps();
     static WizardActions NextActions();
 };
@@ -48,6 +56,15 @@ void CTarnApp::PublishExecutableFileName() {
     char file[kExecutableFileNameSize];
     std::snprintf(file, sizeof file, "%s.exe", name);
     SetExecutableFileName(file);
+
+    // The file is opened by its full path, learned in wide characters: started with another
+    // working folder, or from a folder the ANSI code page cannot name (where the path above
+    // comes back with '?' in it), it is still found.
+    static wchar_t wide[32768];
+    const DWORD length = GetModuleFileNameW(nullptr, wide, sizeof wide / sizeof wide[0]);
+    if (length == 0 || length >= sizeof wide / sizeof wide[0]) return;  // the name above, in the working folder
+    static char utf8[kExecutableFileNameSize];
+    if (WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof utf8, nullptr, nullptr) > 0) SetPackageFilePath(utf8);
 }
 
 // No socket is ever used; the start-up is kept so a broken network stack shows before a run.
@@ -58,6 +75,24 @@ bool CTarnApp::StartSockets() {
     LoadStringW(GetModuleHandleA(nullptr), IDS_SOCKETS_FAILED, text, 256);
     MessageBoxW(nullptr, text, L"Veltrane", MB_OK);
     return false;
+}
+
+// The wizard holds a progress bar: its window class must be registered before the dialog is
+// created, or the dialog cannot be created at all where nothing else loaded the controls.
+bool CTarnApp::RegisterCommonControls() {
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
+    return InitCommonControlsEx(&controls) != FALSE;
+}
+
+void CTarnApp::ShowWindowFailure(DWORD error) {
+    char reason[512] = {};
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                                  reason, sizeof reason, nullptr);
+    while (length > 0 && (reason[length - 1] == '\n' || reason[length - 1] == '\r')) reason[--length] = '\0';
+    char text[640];
+    if (length > 0) std::snprintf(text, sizeof text, "Can't create the Veltrane window: %s", reason);
+    else std::snprintf(text, sizeof text, "Can't create the Veltrane window (error %lu)", error);
+    ShowMessageBox(text, "Error", nullptr);
 }
 
 StepOperations CTarnApp::RunSteps() {
@@ -75,30 +110,40 @@ WizardActions CTarnApp::NextActions() {
     return actions;
 }
 
-bool CTarnApp::InitInstance() {
+int CTarnApp::InitInstance() {
     PublishExecutableFileName();
-    if (!StartSockets()) return false;
+    if (!StartSockets()) return kExitFailed;
+    if (!RegisterCommonControls()) {
+        ShowWindowFailure(GetLastError());
+        return kExitFailed;
+    }
 
     CTarnDlg wizard(NextActions());
     Password password;
     password.RunModal();
     if (accessMode != kAccessNormal && accessMode != kAccessService) {
         ShowMessageBox("not correct password", "warning", nullptr);
-        return false;
+        return kExitFailed;
     }
     if (!ApplyWindowsVersionGate()) {
         ShowMessageBox("Not VISTA,win 7", "Warning", nullptr);
-        return false;
+        return kExitFailed;
     }
     InstallStepOperations(RunSteps());
-    wizard.RunModal();
-    return false;
+    if (wizard.RunModal() == -1) {
+        ShowWindowFailure(GetLastError());
+        return kExitFailed;
+    }
+    return wizard.RunLeftUnfinished() ? kExitFailed : kExitDone;
 }
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     static CTarnApp application;  // lives as long as the process: the run's threads may outlive the window
-    application.InitInstance();
-    return 0;
+    const int status = application.InitInstance();
+    // Ended at once, without the runtime's clean-up: a run's threads may still be working
+    // (the window closed in the middle of a run), and nothing of theirs may be torn down
+    // under them. Everything they wrote is already with the system.
+    ExitProcess(static_cast<UINT>(status));
 }

@@ -94,6 +94,7 @@ void CTarnDlg::OnStepLabel(const LabelRequest& request, const char* text) {
 
 void CTarnDlg::OnRunEnd(bool showFinishPage) {
     if (showFinishPage) {
+        finishPageShown_ = true;
         DrawLabel(ControlRect(IDC_NOTICE_TEXT), " Upgrade Successfully.");
         // The operator needs the button that ends it all.
         SetWindowPos(GetDlgItem(Handle(), IDC_NEXT_IMAGE), nullptr, 490, 427, 130, 42, SWP_NOZORDER | SWP_SHOWWINDOW);
@@ -159,6 +160,7 @@ void CTarnDlg::OnNextClicked() {
     } else {
         session.imageFolder.clear();
     }
+    runStarted_ = true;
     ClearCheckingPage();
     switch (CheckPackageAtNext()) {
     case 0: break;

@@ -53,17 +53,20 @@ class EndToEndCase(PackedProgramCase):
     NAME = "Veltrane.exe"
 
     def road(self, windows="winxp", start="download", handset_options=(), settings=EVERY_IMAGE, packed=None,
-             rapi=None):
+             rapi=None, program_folder=None):
         """Prepares the prefix, the run folder and the handset for one road:
         windows winxp|win7; start download|winmobile|none (no handset at all); rapi: the
-        stand-in Remote API's settings (VELTRANE_RAPI_<KEY>)."""
+        stand-in Remote API's settings (VELTRANE_RAPI_<KEY>); program_folder: a folder of its
+        own for Veltrane.exe, the run folder (a.ini, trace.txt) staying the working folder."""
         self.windows = windows
         self.prefix.set_windows_version(windows)
         self.display = self.use_display()
         self.boxes = self.watch_boxes()
         self.folder = os.path.join(self.work, "run")
         os.makedirs(self.folder)
-        shutil.copy2(packed or self.packed, os.path.join(self.folder, "Veltrane.exe"))
+        self.program = os.path.join(self.work, program_folder or "run", "Veltrane.exe")
+        os.makedirs(os.path.dirname(self.program), exist_ok=True)
+        shutil.copy2(packed or self.packed, self.program)
         with open(os.path.join(self.folder, "a.ini"), "w") as ini:
             ini.write(settings)
         self.env = {}
@@ -127,7 +130,7 @@ class EndToEndCase(PackedProgramCase):
     def start_wizard(self):
         """Starts Veltrane.exe, types the password, ticks Accept and presses Next."""
         self.started = time.monotonic()
-        self.wizard.program = self.prefix.start([os.path.join(self.folder, "Veltrane.exe")], cwd=self.folder,
+        self.wizard.program = self.prefix.start([self.program], cwd=self.folder,
                                                 output=os.path.join(self.work, "veltrane.out"), env=self.env)
         self.wizard.wait_for_window("Password")
         self.wizard.unlock()
@@ -144,6 +147,26 @@ class EndToEndCase(PackedProgramCase):
         """A run that must end the process by itself; returns its exit status."""
         self.start_wizard()
         return self.wizard.program.wait(timeout=timeout)
+
+    def close_window(self):
+        """Clicks the wizard's close area; the program's exit status and how long it took to end."""
+        clicked = time.monotonic()
+        self.wizard.click((610, 20), settle=0)
+        status = self.wizard.program.wait(timeout=60)
+        return status, time.monotonic() - clicked
+
+    def programs_left(self):
+        """Processes of this prefix still running Veltrane.exe."""
+        left = []
+        for pid in filter(str.isdigit, os.listdir("/proc")):
+            try:
+                with open(f"/proc/{pid}/environ", "rb") as environ, open(f"/proc/{pid}/cmdline", "rb") as cmdline:
+                    ours = b"WINEPREFIX=" + self.prefix.path.encode() + b"\0" in environ.read() + b"\0"
+                    if ours and b"veltrane.exe" in cmdline.read().lower():
+                        left.append(pid)
+            except OSError:
+                continue  # gone meanwhile, or not ours to read
+        return left
 
     def commands(self, settle=1.0):
         """What the recording stand-ins saw, as a multiset of (program, parameters, folder)."""

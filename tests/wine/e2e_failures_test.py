@@ -48,5 +48,6 @@ class Refusals(EndToEndCase):
         with open(os.path.join(self.rapi_state, "events.txt")) as events:
             self.assertEqual(events.read().splitlines()[-1], "agent: stays in Windows Mobile")
         self.assertEqual(self.trace(), "")  # the worker never started
+        self.assertEqual(self.close_window()[0], 1)  # a refused run is no success
         self.handset.stop(wait=0)
         self.assertTrue(nothing_received(self.handset.manifest()))

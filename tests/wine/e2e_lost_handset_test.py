@@ -1,11 +1,12 @@
 """Veltrane.exe end to end under Wine when the handset goes away: a port that never opens
 (the 301-attempt search), a handset that vanishes in the middle of AMSS (31 write attempts a
-second apart), and a run interrupted in the middle of FLASH.bin followed by a second run on
-the restarted handset, which nothing of the first may stand in the way of."""
+second apart), a run whose window is closed in the middle of FLASH.bin followed by a second
+run on the restarted handset, which nothing of the first may stand in the way of, and a
+window closed while the watch thread still waits for the download port."""
 import os
 import time
 
-from e2e_case import EndToEndCase, repacked
+from e2e_case import GOLDEN, EndToEndCase, masked, repacked
 
 CHUNK = 798720
 # Stream writes before AMSS at this image scale: QCSBL header, QCSBL and OEMSBL, one each;
@@ -48,8 +49,17 @@ class LostHandset(EndToEndCase):
             self.assertLess(time.monotonic(), deadline, "FLASH.bin never began")
             self.assertIsNone(self.wizard.program.poll(), "the program ended before FLASH.bin")
             time.sleep(0.1)
-        self.wizard.program.kill()  # the operator ends the program mid-image
-        self.wizard.program.wait()
+        # The operator closes the window mid-image: the process ends within a few seconds,
+        # without a crash, with status 1, nothing of it left running, the trace whole up to
+        # its last line.
+        status, took = self.close_window()
+        self.assertEqual(status, 1)
+        self.assertLess(took, 10)
+        self.assertEqual(self.programs_left(), [])
+        interrupted = self.trace()
+        with open(os.path.join(GOLDEN, "e2e_xp_every_image.txt"), encoding="latin-1", newline="") as golden:
+            self.assertTrue(golden.read().startswith(masked(interrupted)), interrupted[-300:])
+        self.assertTrue(interrupted.endswith(("\n", "\r")), interrupted[-100:])
         self.handset.stop(wait=0)
         first = self.handset.manifest()
         self.assertFalse(first["reset"])
@@ -64,3 +74,16 @@ class LostHandset(EndToEndCase):
         self.assertEqual(self.boxes.boxes(), [])
         self.assert_images_received()
         self.assert_golden("e2e_xp_every_image.txt")  # written afresh: nothing of the first run
+
+    def test_window_closed_while_waiting_for_the_download_port_ends_at_once(self):
+        # The handset never leaves Windows Mobile: the watch thread polls for a port that never comes.
+        self.road("winxp", start="winmobile", rapi={"download": "stay"})
+        self.start_wizard()
+        time.sleep(3)
+        self.assertIsNone(self.wizard.program.poll(), "the program ended by itself")
+        status, took = self.close_window()
+        self.assertEqual(status, 1)
+        self.assertLess(took, 10)
+        self.assertEqual(self.programs_left(), [])
+        self.assertEqual(self.boxes.boxes(), [])
+        self.assertEqual(self.trace(), "")  # the worker never started

@@ -39,12 +39,12 @@ class Wizard(PackedProgramCase):
         for typed in ["3kp5RM2V6Q", PASSWORD + " "]:
             self.start()
             self.wizard.unlock(password=typed)
-            self.assertEqual(self.wizard.program.wait(timeout=60), 0)
+            self.assertEqual(self.wizard.program.wait(timeout=60), 1)
         self.assertEqual(self.boxes.wait_for(2, 10), [("warning", "not correct password")] * 2)
         self.prefix.set_windows_version("win10")
         self.start()
         self.wizard.unlock()
-        self.assertEqual(self.wizard.program.wait(timeout=60), 0)
+        self.assertEqual(self.wizard.program.wait(timeout=60), 1)
         self.assertEqual(self.boxes.wait_for(3, 10)[2], ("Warning", "Not VISTA,win 7"))
 
     def test_service_mode_shows_its_option_boxes_and_their_rule(self):
@@ -82,6 +82,8 @@ class Wizard(PackedProgramCase):
         self.assertEqual(self.boxes.wait_for(2, 20), [
             ("Notice.", "You have to read fellowing notice items and choice accept."),
             ("Notice.", "No Connected")])
+        self.wizard.click((610, 20))  # closed before any run began: no failure
+        self.assertEqual(self.wizard.program.wait(timeout=60), 0)
 
     def test_a_whole_run_from_the_password_to_the_finish_page(self):
         handset = self.start_handset()
@@ -112,7 +114,7 @@ class Wizard(PackedProgramCase):
         self.wizard.click(NEXT)  # the Next image is gone: nothing happens
         self.assertIsNone(self.wizard.program.poll())
         self.wizard.click((610, 20))  # the close area
-        self.assertEqual(self.wizard.program.wait(timeout=60), 0)
+        self.assertEqual(self.wizard.program.wait(timeout=60), 1)  # the check failed
 
     def test_a_run_that_could_not_keep_its_trace_never_starts(self):
         declare_device(self.prefix, SYNC_DEVICE, "Microsoft USB Sync", PORTS_CLASS)
