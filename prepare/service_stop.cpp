@@ -1,5 +1,7 @@
 #include "prepare/service_stop.h"
 
+#include <algorithm>
+
 #include "session/clock.h"
 
 namespace {
@@ -22,8 +24,15 @@ private:
 
 int Code(uint32_t error) { return static_cast<int>(error); }
 
+// A service's wait hint, cut to what is left before the deadline.
+void SleepWaitHint(uint32_t waitHintMs, uint64_t deadlineMs) {
+    const uint64_t now = MonotonicMs();
+    const uint64_t left = deadlineMs > now ? deadlineMs - now : 0;
+    SleepMs(static_cast<uint32_t>(std::min<uint64_t>(waitHintMs, left)));
+}
+
 // Each active dependent, in the order listed: the stop control, its wait hint, one query.
-int StopDependents(ServiceManager& manager, ServiceHandle database, ServiceHandle service) {
+int StopDependents(ServiceManager& manager, ServiceHandle database, ServiceHandle service, uint64_t deadlineMs) {
     std::vector<std::string> dependents;
     if (uint32_t error = manager.ActiveDependents(service, dependents)) return Code(error);
     for (const std::string& name : dependents) {
@@ -31,7 +40,7 @@ int StopDependents(ServiceManager& manager, ServiceHandle database, ServiceHandl
         ServiceState state;
         if (uint32_t error = manager.OpenServiceNamed(database, name, kServiceStopAndQuery, dependent.handle)) return Code(error);
         if (uint32_t error = manager.Stop(dependent.handle, state)) return Code(error);
-        SleepMs(state.waitHintMs);
+        SleepWaitHint(state.waitHintMs, deadlineMs);
         if (uint32_t error = manager.QueryStatus(dependent.handle, state)) return Code(error);
         if (state.currentState != kServiceStopped) return kDependentStillRuns;
     }
@@ -40,7 +49,7 @@ int StopDependents(ServiceManager& manager, ServiceHandle database, ServiceHandl
 
 }  // namespace
 
-int StopServiceWithDependents(ServiceManager& manager, const std::string& name) {
+int StopServiceWithDependents(ServiceManager& manager, const std::string& name, uint64_t deadlineMs) {
     ScopedServiceHandle database(manager);
     ScopedServiceHandle service(manager);
     if (uint32_t error = manager.OpenManager(database.handle)) return Code(error);
@@ -50,13 +59,13 @@ int StopServiceWithDependents(ServiceManager& manager, const std::string& name) 
     ServiceState state;
     uint32_t error = manager.QueryStatus(service.handle, state);
     if (state.currentState != kServiceStopped) {
-        SleepMs(state.waitHintMs);
+        SleepWaitHint(state.waitHintMs, deadlineMs);
         error = manager.QueryStatus(service.handle, state);
     }
     if (error) return Code(error);
     if (state.currentState == kServiceStopped) return kServiceStoppedNow;
 
-    int dependents = StopDependents(manager, database.handle, service.handle);
+    int dependents = StopDependents(manager, database.handle, service.handle, deadlineMs);
     if (dependents != kServiceStoppedNow) return dependents;
 
     if (uint32_t stopError = manager.Stop(service.handle, state)) return Code(stopError);

@@ -14,13 +14,15 @@ constexpr DWORD kPurgeAll = PURGE_TXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;  // 0
 struct SerialState {
     HANDLE device = INVALID_HANDLE_VALUE;
     bool open = false;
-    // One event for writes and one for reads, for as long as the port is open: a transfer
-    // resets its event when it starts, and never outlives its call.
-    HANDLE writeEvent = nullptr;
-    HANDLE readEvent = nullptr;
+    // One block for writes and one for reads, for as long as the port is open: a transfer
+    // never outlives its call, unless it is abandoned with its block.
+    TransferBlock* writeBlock = nullptr;
+    TransferBlock* readBlock = nullptr;
 };
 
 SerialState serial;
+// Set for good once a transfer was abandoned: the device is never called again.
+bool abandoned = false;
 
 int Recover(void*) {
     if (!serial.open) return ERROR_SERIAL_NO_DEVICE;  // 1118
@@ -35,26 +37,35 @@ void Close(void* context) {
     Recover(context);
     serial.open = false;
     CloseHandle(serial.device);
-    serial.device = INVALID_HANDLE_VALUE;
-    CloseHandle(serial.writeEvent);
-    CloseHandle(serial.readEvent);
-    serial.writeEvent = serial.readEvent = nullptr;
+    FreeTransferBlock(serial.writeBlock);
+    FreeTransferBlock(serial.readBlock);
+    serial = SerialState{};
+}
+
+// After a transfer the driver never ended, its block is the driver's, and the device handle
+// is left open for good (closing it calls into the driver too); the other block is idle.
+// The port is closed, and every later call fails at once.
+void Abandon() {
+    FreeTransferBlock(serial.writeBlock);
+    FreeTransferBlock(serial.readBlock);
+    serial = SerialState{};
+    abandoned = true;
 }
 
 int Open(void* context, const char* name) {
     Close(context);
+    if (abandoned) return ERROR_BUSY;
     HANDLE device = CreateFileA(name, GENERIC_ALL, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     if (device == INVALID_HANDLE_VALUE) return static_cast<int>(GetLastError());
-    HANDLE writeEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    HANDLE readEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (!writeEvent || !readEvent) {
+    TransferBlock* writeBlock = NewTransferBlock();
+    TransferBlock* readBlock = writeBlock ? NewTransferBlock() : nullptr;
+    if (!readBlock) {
         const int error = static_cast<int>(GetLastError());
-        if (writeEvent) CloseHandle(writeEvent);
-        if (readEvent) CloseHandle(readEvent);
+        FreeTransferBlock(writeBlock);
         CloseHandle(device);
         return error ? error : -1;
     }
-    serial = SerialState{device, true, writeEvent, readEvent};
+    serial = SerialState{device, true, writeBlock, readBlock};
     COMMTIMEOUTS timeouts{};
     GetCommTimeouts(device, &timeouts);
     timeouts.ReadIntervalTimeout = kCommTimeoutMs;
@@ -66,25 +77,25 @@ int Open(void* context, const char* name) {
     return 0;
 }
 
-TransferOutcome Transfer(HANDLE event, DWORD waitMs, bool reading, uint8_t* buffer, DWORD length) {
-    return RunOverlappedTransfer(
-        event, waitMs,
-        [&](OVERLAPPED* overlapped) {
-            return reading ? ReadFile(serial.device, buffer, length, nullptr, overlapped)
-                           : WriteFile(serial.device, buffer, length, nullptr, overlapped);
+TransferOutcome Transfer(TransferBlock*& block, DWORD waitMs, bool reading, uint8_t* data, DWORD length) {
+    const TransferOutcome outcome = RunPortTransfer(
+        block, reading, data, length, waitMs,
+        [reading](OVERLAPPED* overlapped, uint8_t* bytes, DWORD count) {
+            return reading ? ReadFile(serial.device, bytes, count, nullptr, overlapped)
+                           : WriteFile(serial.device, bytes, count, nullptr, overlapped);
         },
-        [](OVERLAPPED* overlapped, DWORD* bytes, BOOL wait) {
-            return GetOverlappedResult(serial.device, overlapped, bytes, wait);
-        },
+        [](OVERLAPPED* overlapped, DWORD* bytes) { return GetOverlappedResult(serial.device, overlapped, bytes, FALSE); },
         [] { CancelIo(serial.device); });
+    if (outcome.end == TransferOutcome::kAbandoned) Abandon();
+    return outcome;
 }
 
 int Write(void*, const uint8_t* data, uint32_t length, uint32_t* written, uint32_t waitMs) {
     *written = 0;
     if (!serial.open) return -1;
     SetLastError(0);
-    // WriteFile only reads the piece.
-    return WritePieceStatus(Transfer(serial.writeEvent, waitMs, false, const_cast<uint8_t*>(data), length), length,
+    // A write only reads the piece.
+    return WritePieceStatus(Transfer(serial.writeBlock, waitMs, false, const_cast<uint8_t*>(data), length), length,
                             written);
 }
 
@@ -93,7 +104,7 @@ int Read(void* context, uint8_t* buffer, uint32_t* length, uint32_t waitMs) {
     *length = 0;
     if (!serial.open) return -1;
     SetLastError(0);
-    return ReadStatus(Transfer(serial.readEvent, waitMs, true, buffer, capacity), length,
+    return ReadStatus(Transfer(serial.readBlock, waitMs, true, buffer, capacity), length,
                       [context] { Recover(context); });
 }
 

@@ -24,11 +24,13 @@ struct WinUsbState {
     bool open = false;
     UCHAR inPipeId = 0;
     UCHAR outPipeId = 0;
-    HANDLE writeEvent = nullptr;
-    HANDLE readEvent = nullptr;
+    TransferBlock* writeBlock = nullptr;
+    TransferBlock* readBlock = nullptr;
 };
 
 WinUsbState port;
+// Set for good once a transfer was abandoned: the device is never called again.
+bool abandoned = false;
 
 // A box on the calling thread, which waits until it is dismissed. The thread's error code
 // is kept across it: the recovery's later steps still see it.
@@ -64,9 +66,19 @@ int Recover(void*) {
 void ReleaseHandles() {
     if (port.usb) port.api->Free(port.usb);
     if (port.device != INVALID_HANDLE_VALUE) CloseHandle(port.device);
-    if (port.writeEvent) CloseHandle(port.writeEvent);
-    if (port.readEvent) CloseHandle(port.readEvent);
+    FreeTransferBlock(port.writeBlock);
+    FreeTransferBlock(port.readBlock);
     port = WinUsbState{};
+}
+
+// After a transfer the driver never ended, its block is the driver's, and the interface and
+// device handles are left open for good (freeing them calls into the driver too); the other
+// block is idle. The port is closed, and every later call fails at once.
+void Abandon() {
+    FreeTransferBlock(port.writeBlock);
+    FreeTransferBlock(port.readBlock);
+    port = WinUsbState{};
+    abandoned = true;
 }
 
 // The OUT pipe is left alone at close.
@@ -111,6 +123,7 @@ bool FindPipes(const USB_INTERFACE_DESCRIPTOR& interface) {
 
 int Open(void* context, const char* path) {
     Close(context);
+    if (abandoned) return ERROR_BUSY;
     SetLastError(0);
     port.device = CreateFileA(path, GENERIC_ALL, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED | FILE_FLAG_NO_BUFFERING,
                               nullptr);
@@ -135,32 +148,35 @@ int Open(void* context, const char* path) {
     if (!SetTransferTimeout(port.inPipeId, kPipeTransferTimeoutMs) && GetLastError() != 0)
         return FailWithBox(FormatText("R Error:%d,S:%s,ID%d", static_cast<int>(GetLastError()), path, port.inPipeId),
                            "note5");
-    port.writeEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    port.readEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (!port.writeEvent || !port.readEvent) return FailQuietly();
+    port.writeBlock = NewTransferBlock();
+    port.readBlock = port.writeBlock ? NewTransferBlock() : nullptr;
+    if (!port.readBlock) return FailQuietly();
     port.open = true;
     return 0;
 }
 
-TransferOutcome Transfer(HANDLE event, DWORD waitMs, UCHAR pipe, bool reading, uint8_t* buffer, ULONG length) {
-    return RunOverlappedTransfer(
-        event, waitMs,
-        [&](OVERLAPPED* overlapped) {
-            return reading ? port.api->ReadPipe(port.usb, pipe, buffer, length, nullptr, overlapped)
-                           : port.api->WritePipe(port.usb, pipe, buffer, length, nullptr, overlapped);
+TransferOutcome Transfer(TransferBlock*& block, DWORD waitMs, UCHAR pipe, bool reading, uint8_t* data, ULONG length) {
+    const TransferOutcome outcome = RunPortTransfer(
+        block, reading, data, length, waitMs,
+        [pipe, reading](OVERLAPPED* overlapped, uint8_t* bytes, ULONG count) {
+            return reading ? port.api->ReadPipe(port.usb, pipe, bytes, count, nullptr, overlapped)
+                           : port.api->WritePipe(port.usb, pipe, bytes, count, nullptr, overlapped);
         },
-        [](OVERLAPPED* overlapped, DWORD* bytes, BOOL wait) {
-            return port.api->GetOverlappedResult(port.usb, overlapped, bytes, wait);
+        [](OVERLAPPED* overlapped, DWORD* bytes) {
+            return port.api->GetOverlappedResult(port.usb, overlapped, bytes, FALSE);
         },
         [] { CancelIo(port.device); });
+    if (outcome.end == TransferOutcome::kAbandoned) Abandon();
+    return outcome;
 }
 
 int Write(void*, const uint8_t* data, uint32_t length, uint32_t* written, uint32_t waitMs) {
     *written = 0;
     if (!port.open) return -1;
     SetLastError(0);
-    return WritePieceStatus(Transfer(port.writeEvent, waitMs, port.outPipeId, false, const_cast<uint8_t*>(data), length),
-                            length, written);
+    // A write only reads the piece.
+    return WritePieceStatus(
+        Transfer(port.writeBlock, waitMs, port.outPipeId, false, const_cast<uint8_t*>(data), length), length, written);
 }
 
 // A pipe that ended the transfer on its own time-out is a completed read with nothing in it.
@@ -169,7 +185,7 @@ int Read(void* context, uint8_t* buffer, uint32_t* length, uint32_t waitMs) {
     *length = 0;
     if (!port.open) return -1;
     SetLastError(0);
-    return ReadStatus(Transfer(port.readEvent, waitMs, port.inPipeId, true, buffer, capacity), length,
+    return ReadStatus(Transfer(port.readBlock, waitMs, port.inPipeId, true, buffer, capacity), length,
                       [context] { Recover(context); });
 }
 

@@ -93,7 +93,10 @@ TEST(ClearHostServices, RoundsAndTraceLine) {
         const char* traceLine;
         int wcesCommAsked;
         int rapiMgrAsked;
+        uint64_t sleptMs = 0;
     };
+    // On its way down for good, each answer asking for another hour.
+    const Answer kHourPending{{kStopPending, 3600000}};
     const Case cases[] = {
         // Not installed: asked once, then 1001 rounds without asking again; RapiMgr never asked.
         {ServiceOrder::First, {{"RapiMgr", Running({kStopped})}}, "==============Close Service ======close:1060---0\n", 1, 0},
@@ -106,10 +109,18 @@ TEST(ClearHostServices, RoundsAndTraceLine) {
         // A pending first stop is asked again; the second waits for it.
         {ServiceOrder::Again, {{"RapiMgr", Running({kPending, kStopped})}},
          "==============close Service rv1 1 rv21060=============\n", 1000, 2},
+        // Stuck, with a dependent that asks for an hour too: the first wait hint is cut at the
+        // 60 s deadline, the dependent's to nothing, and no round follows.
+        {ServiceOrder::First,
+         {{"WcesComm", {{kHourPending}, {kPending}, {"Dep"}, 0}}, {"Dep", {{kStopped}, {kHourPending}, {}, 0}}},
+         "==============Close Service ======close:0---0\n", 1, 0, 60000},
+        // A wait hint of 25 s in every round: the third one's is cut to the 10 s left.
+        {ServiceOrder::Again, {{"RapiMgr", Queried({kStopped})}, {"WcesComm", {{{{kStopPending, 25000}}}, {kPending}, {}, 0}}},
+         "==============close Service rv1 1 rv20=============\n", 3, 1, 60000},
     };
     TempDirectory directory;
-    ScopedVirtualClock time;
     for (const Case& c : cases) {
+        ScopedVirtualClock time;
         FakeServiceManager manager;
         manager.services = c.services;
         WriteTrace(0);
@@ -118,5 +129,6 @@ TEST(ClearHostServices, RoundsAndTraceLine) {
         EXPECT_EQ(ReadWholeFile("trace.txt"), c.traceLine);
         EXPECT_EQ(Count(manager.calls, "open WcesComm f01ff"), c.wcesCommAsked) << c.traceLine;
         EXPECT_EQ(Count(manager.calls, "open RapiMgr f01ff"), c.rapiMgrAsked) << c.traceLine;
+        EXPECT_EQ(time.clock.SleptMs(), c.sleptMs) << c.traceLine;
     }
 }
