@@ -56,19 +56,16 @@ class WizardDriver:
     def wait_for_wizard(self, timeout=60):
         """Waits for the wizard's window and finds where it stands: clicks and pixels after that
         are in window pixels."""
-        deadline = time.monotonic() + timeout
         self.wait_for_window(WIZARD_TITLE, timeout)
-        path = os.path.join(self.shots, ".where.png")
-        while True:
-            subprocess.run(["import", "-window", "root", path], env=self._env(), check=True, timeout=30)
-            box = self.window_box(path)
-            if box or time.monotonic() > deadline:
-                break
-            time.sleep(0.25)  # named, not drawn yet
-        os.unlink(path)
-        if not box:
-            raise TimeoutError(f"the window {WIZARD_TITLE!r} was never drawn")
-        self.origin = box[:2]
+        for _ in range(40):  # named before it is drawn
+            path = self.screenshot(".where")
+            origin = self.window_origin(path)
+            os.unlink(path)
+            if origin:
+                self.origin = origin
+                return
+            time.sleep(0.25)
+        raise TimeoutError(f"the window {WIZARD_TITLE!r} was never drawn")
 
     def unlock(self, password=PASSWORD, keys=None):
         if password:
@@ -139,40 +136,31 @@ class WizardDriver:
                                "rgb:-"], capture_output=True, check=True).stdout
 
     @classmethod
-    def window_box(cls, path):
-        """(left, top, right, bottom) of what differs from the desktop's colour (its bottom-right
-        pixel, which a window smaller than the desktop never covers both ways)."""
+    def window_origin(cls, path):
+        """The top-left corner of what differs from the desktop's colour (its bottom-right pixel,
+        which the window never covers); None for a bare desktop."""
         width, height = (int(n) for n in DESKTOP_SIZE.split("x"))
         data = cls.rgb(path, 0, 0, width, height)
-        desktop = data[-3:]
-        blank = desktop * width
-        xs, ys = [], []
-        for y in range(height):
-            row = data[y * width * 3:(y + 1) * width * 3]
-            if row == blank:
-                continue
-            ys.append(y)
-            cols = [x for x in range(width) if row[x * 3:x * 3 + 3] != desktop]
-            xs += [cols[0], cols[-1]]
-        return (min(xs), min(ys), max(xs) + 1, max(ys) + 1) if ys else None
+        rows = [data[y * width * 3:(y + 1) * width * 3] for y in range(height)]
+        covered = [row for row in rows if row != data[-3:] * width]
+        if not covered:
+            return None
+        left = min(next(x for x in range(width) if row[x * 3:x * 3 + 3] != data[-3:]) for row in covered)
+        return left, rows.index(covered[0])
 
     def text_lines(self, path, region, threshold=160):
         """The white text inside a window region (left, top, width, height), as one box
-        (left, top, right, bottom; window pixels) per line: rows of text separated by rows
-        without any."""
+        (left, top, right, bottom; window pixels) per line: rows of text between rows without."""
         left, top, width, height = region
         data = self.rgb(path, left + self.origin[0], top + self.origin[1], width, height)
-        lines, current = [], None
+        lines, above = [], []
         for y in range(height):
-            row = data[y * width * 3:(y + 1) * width * 3]
-            cols = [x for x in range(width) if min(row[x * 3:x * 3 + 3]) >= threshold]
-            if not cols:
-                current = None
-                continue
-            box = [left + cols[0], top + y, left + cols[-1] + 1, top + y + 1]
-            if current is None:
-                current = box
-                lines.append(current)
-            else:
-                current[0], current[2], current[3] = min(current[0], box[0]), max(current[2], box[2]), box[3]
-        return [tuple(line) for line in lines]
+            row = [min(data[i:i + 3]) >= threshold for i in range(y * width * 3, (y + 1) * width * 3, 3)]
+            cols = [x for x, white in enumerate(row) if white]
+            if cols and above:
+                first, line_top, last, _ = lines[-1]
+                lines[-1] = (min(first, left + cols[0]), line_top, max(last, left + cols[-1] + 1), top + y + 1)
+            elif cols:
+                lines.append((left + cols[0], top + y, left + cols[-1] + 1, top + y + 1))
+            above = cols
+        return lines
