@@ -8,12 +8,21 @@
 
 #include "session/control_ids.h"
 
+namespace {
+
+// The labels' font: 10 points at 96 DPI, in pixels so that it keeps its size at any DPI.
+constexpr Gdiplus::REAL kLabelFontPixels = 10.0f * 96 / 72;
+
+}  // namespace
+
 bool Skin::Start() {
     Gdiplus::GdiplusStartupInput input;  // version 1, no debug callback, background thread, external codecs
     return Gdiplus::GdiplusStartup(&token_, &input, nullptr) == Gdiplus::Ok;
 }
 
 void Skin::Shutdown() {
+    if (textFont_) DeleteObject(textFont_);
+    textFont_ = nullptr;
     if (!token_) return;
     bitmaps_.clear();
     family_.reset();
@@ -115,11 +124,24 @@ void Skin::DrawLabelText(HDC dc, const std::string& text, const RECT& target) {
     MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), static_cast<int>(wide.size()) - 1);
     Gdiplus::Graphics graphics(dc);
     graphics.SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAliasGridFit);
-    Gdiplus::Font font(family, 10.0f, Gdiplus::FontStyleBold, Gdiplus::UnitPoint);
+    Gdiplus::Font font(family, kLabelFontPixels, Gdiplus::FontStyleBold, Gdiplus::UnitPixel);
     Gdiplus::SolidBrush brush(Gdiplus::Color(0xFF, 0xFF, 0xFF, 0xFE));
     graphics.DrawString(wide.data(), -1, &font,
                         Gdiplus::PointF(static_cast<Gdiplus::REAL>(target.left), static_cast<Gdiplus::REAL>(target.top)),
                         &brush);
+}
+
+HFONT Skin::TextFont(HFONT dialogFont, int points) {
+    if (textFont_) return textFont_;
+    LOGFONTA font{};
+    if (!dialogFont || GetObjectA(dialogFont, sizeof font, &font) != sizeof font) {
+        font.lfCharSet = DEFAULT_CHARSET;
+        lstrcpynA(font.lfFaceName, "Arial", LF_FACESIZE);
+    }
+    font.lfHeight = -MulDiv(points, 96, 72);  // what the dialog manager gives it at 96 DPI
+    font.lfWidth = 0;
+    textFont_ = CreateFontIndirectA(&font);
+    return textFont_;
 }
 
 void DrawControlText(HDC dc, HFONT font, const std::string& text, RECT area, UINT format) {

@@ -1,5 +1,7 @@
 // The skin's drawing: PNG resources decoded by GDI+, images stretched into their statics,
 // labels in bold white over a piece of the background, and control texts in white.
+// Everything is sized in pixels, text included: the window looks the same at 96, 120 and
+// 144 DPI (Windows XP's "Large fonts", Windows 7 at 125 % and 150 %).
 #pragma once
 
 #include <windows.h>
@@ -30,6 +32,11 @@ public:
     void DrawBackground(HDC dc, const RECT& target);
     void DrawLabelText(HDC dc, const std::string& text, const RECT& target);
 
+    // The controls' text font: `dialogFont` (the template's font, which the system sizes in
+    // points at its own DPI) at the pixel height `points` has at 96 DPI. Made once, kept
+    // until Shutdown; null when it cannot be made (the caller keeps the dialog's font then).
+    HFONT TextFont(HFONT dialogFont, int points);
+
 private:
     const Gdiplus::FontFamily* LabelFamily();
 
@@ -37,6 +44,7 @@ private:
     std::map<int, std::unique_ptr<Gdiplus::Bitmap>> bitmaps_;
     std::unique_ptr<Gdiplus::FontFamily> family_;
     bool familyChosen_ = false;
+    HFONT textFont_ = nullptr;
 };
 
 // Control text: white, transparent background, the control's font, the caller's format

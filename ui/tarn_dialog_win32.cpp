@@ -3,6 +3,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "session/control_ids.h"
 #include "session/process_values.h"
 #include "session/session_driver.h"
@@ -14,6 +16,10 @@ namespace {
 
 constexpr UINT kTimerId = 1;
 constexpr COLORREF kSeeThrough = RGB(0, 255, 0);
+constexpr int kWindowWidth = 640;
+constexpr int kWindowHeight = 480;
+// The template's "FONT 11": the controls' text keeps the pixel size this has at 96 DPI.
+constexpr int kTemplateFontPoints = 11;
 
 const char kNotice[] =
     "Notice\n\n\n1. You have to Connect the Pocket PC phone with the USB \n   cable.\n\n\n2. To Establish an "
@@ -99,14 +105,14 @@ void CTarnDlg::DrawLabel(const RECT& area, const std::string& text) {
 void CTarnDlg::PaintWindow() {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(Handle(), &paint);
-    RECT whole{0, 0, 640, 480};
+    RECT whole{0, 0, kWindowWidth, kWindowHeight};
     // Into a memory bitmap first: the labels never flicker over the background.
     HDC memory = CreateCompatibleDC(dc);
-    HBITMAP canvas = CreateCompatibleBitmap(dc, 640, 480);
+    HBITMAP canvas = CreateCompatibleBitmap(dc, kWindowWidth, kWindowHeight);
     HGDIOBJ previous = SelectObject(memory, canvas);
     skin_.DrawBackground(memory, whole);
     for (const Label& label : labels_) skin_.DrawLabelText(memory, label.text, label.area);
-    BitBlt(dc, 0, 0, 640, 480, memory, 0, 0, SRCCOPY);
+    BitBlt(dc, 0, 0, kWindowWidth, kWindowHeight, memory, 0, 0, SRCCOPY);
     SelectObject(memory, previous);
     DeleteObject(canvas);
     DeleteDC(memory);
@@ -123,7 +129,7 @@ BOOL CTarnDlg::OnInitDialog() {
     SetLayeredWindowAttributes(Handle(), kSeeThrough, 0, LWA_COLORKEY);
     SetWindowLongPtrA(Handle(), GWL_STYLE, GetWindowLongPtrA(Handle(), GWL_STYLE) | WS_CLIPCHILDREN);
     skin_.Start();
-    textFont_ = reinterpret_cast<HFONT>(SendMessageA(Handle(), WM_GETFONT, 0, 0));
+    UseFixedSizeFont();
 
     for (int id = IDC_FIRST_CHECKING; id <= IDC_CHECKING_FAILURE_BOX; ++id) AddStatic(id, 0, 0, 0, 0, false, false);
     HICON icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_VELTRANE));
@@ -133,7 +139,7 @@ BOOL CTarnDlg::OnInitDialog() {
     link_ = new WindowLink(Handle());
     mainWindow = link_;
     // Shown when its initialisation is over, every picture in place.
-    SetWindowPos(Handle(), nullptr, 0, 0, 640, 480, SWP_NOZORDER);
+    PlaceWindow();
 
     BuildNoticePage();
     skin_.Png(IDP_PASSED);
@@ -152,6 +158,29 @@ BOOL CTarnDlg::OnInitDialog() {
     if (InServiceMode()) ShowOptionBoxes();
     link_->SetRunState(kRunStateNotice);
     return TRUE;
+}
+
+// The template's font is sized in points, so it grows with the DPI while every place in the
+// window is in pixels: the controls get it at its 96-DPI pixel height instead.
+void CTarnDlg::UseFixedSizeFont() {
+    HFONT dialogFont = reinterpret_cast<HFONT>(SendMessageA(Handle(), WM_GETFONT, 0, 0));
+    HFONT font = skin_.TextFont(dialogFont, kTemplateFontPoints);
+    textFont_ = font ? font : dialogFont;
+    for (HWND child = GetWindow(Handle(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(textFont_), FALSE);
+}
+
+// The window's pixel size, centred on its monitor's work area. The template's size (dialog
+// units) follows its font and so the DPI: centring that would place the window differently.
+void CTarnDlg::PlaceWindow() {
+    RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (GetMonitorInfoA(MonitorFromWindow(Handle(), MONITOR_DEFAULTTOPRIMARY), &monitor)) area = monitor.rcWork;
+    // A work area smaller than the window keeps its top-left corner, and so the title band, in sight.
+    const int x = std::max(area.left, (area.left + area.right - kWindowWidth) / 2);
+    const int y = std::max(area.top, (area.top + area.bottom - kWindowHeight) / 2);
+    SetWindowPos(Handle(), nullptr, x, y, kWindowWidth, kWindowHeight, SWP_NOZORDER);
 }
 
 void CTarnDlg::BuildNoticePage() {

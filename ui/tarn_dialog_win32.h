@@ -54,6 +54,8 @@ private:
     };
 
     // Building and drawing.
+    void UseFixedSizeFont();
+    void PlaceWindow();
     HWND AddStatic(int id, int x, int y, int width, int height, bool notify, bool visible);
     void SetFace(int id, int image, const std::string& text = {}, UINT format = 0);
     void DrawLabel(const RECT& area, const std::string& text);
@@ -88,7 +90,7 @@ private:
     std::vector<Label> labels_;
     SessionState* session_ = nullptr;
     WindowLink* link_ = nullptr;  // never freed: the run's threads may outlive the window
-    HFONT textFont_ = nullptr;
+    HFONT textFont_ = nullptr;  // the controls' font, of a fixed pixel size (the skin owns it)
     HBRUSH optionBrushes_[4] = {};
     bool busy_ = false;
     bool finished_ = false;

@@ -93,6 +93,10 @@ class WinePrefix:
         """winxp (5.1), vista (6.0), win7 (6.1), as GetVersionEx reports it."""
         self.import_registry(f'[HKEY_CURRENT_USER\\Software\\Wine]\n"Version"="{version}"\n\n')
 
+    def set_dpi(self, dpi):
+        """The DPI the next programs draw at (Control Panel's LogPixels), read as each starts."""
+        self.import_registry(f'[HKEY_CURRENT_USER\\Control Panel\\Desktop]\n"LogPixels"=dword:{dpi:08x}\n\n')
+
     def link_device(self, name, target):
         """Makes the device name (\\\\.\\NAME, or \\\\?\\NAME for an interface path) open `target`
         (link to the simulated handset's own link, so that a new pty after GO is followed)."""

@@ -1,7 +1,8 @@
 """Veltrane.exe's wizard under Wine, driven as an operator drives it (xdotool on a virtual
 desktop): the access password and its refusals, service mode, the notice page's messages,
-and a whole run against the simulated handset on the Windows XP road. Screenshots of each
-page stay in the test's work folder (wine-work/wizard/...) for a person to look at."""
+and whole runs against the simulated handset on the Windows XP road at 96, 120 and 144 DPI,
+which must look alike. Screenshots of each page stay in the test's work folder
+(wine-work/wizard/...) for a person to look at."""
 import os
 import shutil
 import subprocess
@@ -9,10 +10,20 @@ import sys
 
 from flash_case import EVERY_IMAGE, SOURCE, PackedProgramCase
 from registry_devices import PORTS_CLASS, declare_device
-from wizard_driver import NEXT, ACCEPT, PASSWORD, UNLOCK_KEYS, WizardDriver
+from virtual_display import DESKTOP_SIZE
+from wizard_driver import NEXT, ACCEPT, PASSWORD, UNLOCK_KEYS, WIZARD_SIZE, WizardDriver
 
 VELTRANE_EXE = os.environ.get("VELTRANE_EXE", "")
 SYNC_DEVICE = "USB\\VID_0BB4&PID_00CE\\0001"
+
+# 120 DPI: Windows XP's "Large fonts", Windows 7 at 125 %; 144 DPI: 150 %.
+DPI_SETTINGS = (96, 120, 144)
+# Window regions whose white text must stand where it stands at 96 DPI, per page.
+TEXT_REGIONS = {
+    "notice": {"caption": (44, 8, 200, 28), "notice": (244, 44, 392, 336), "accept": (270, 384, 100, 26)},
+    "download": {"steps": (244, 44, 392, 316)},
+}
+PANEL_BORDER = 630  # the notice panel's right border, its first column (window x)
 
 
 class Wizard(PackedProgramCase):
@@ -51,7 +62,7 @@ class Wizard(PackedProgramCase):
         self.start()
         self.wizard.screenshot("password")
         self.wizard.unlock(password="", keys=UNLOCK_KEYS)
-        self.wizard.wait_for_window("Veltrane")
+        self.wizard.wait_for_wizard()
         shot = self.wizard.screenshot("service-notice")
         # The qcsbl box's own colour at its place in the bottom band; no box outside service mode.
         self.assertEqual(self.wizard.pixel(shot, 180, 440), "srgb(125,150,0)")
@@ -65,16 +76,15 @@ class Wizard(PackedProgramCase):
         self.assertEqual(glyph["amss"], glyph["qcsbl"])  # ticked again
         self.assertEqual(glyph["win"], glyph["cefs"])    # left unticked
 
-    @staticmethod
-    def check_glyph(shot, x):
+    def check_glyph(self, shot, x):
         """The inside of an option box's check glyph (the boxes stand at y = 430)."""
-        return subprocess.run(["convert", shot, "-crop", f"9x9+{x + 3}+435", "+repage", "-depth", "8", "rgb:-"],
-                              capture_output=True, check=True).stdout
+        left, top = self.wizard.origin
+        return self.wizard.rgb(shot, left + x + 3, top + 435, 9, 9)
 
     def test_notice_page_asks_for_accept_then_for_a_handset(self):
         self.start()
         self.wizard.unlock()
-        self.wizard.wait_for_window("Veltrane")
+        self.wizard.wait_for_wizard()
         self.wizard.screenshot("notice")
         self.wizard.click(NEXT)
         self.wizard.click(ACCEPT)
@@ -85,14 +95,40 @@ class Wizard(PackedProgramCase):
         self.wizard.click((610, 20))  # closed before any run began: no failure
         self.assertEqual(self.wizard.program.wait(timeout=60), 0)
 
-    def test_a_whole_run_from_the_password_to_the_finish_page(self):
-        handset = self.start_handset()
-        self.prefix.link_device("wceusbsh001", handset.link)
+    def test_whole_runs_at_96_120_and_144_dpi_look_alike(self):
+        """From the password to the finish page at each DPI: every image arrives, and the
+        window stands centred with its texts in their 96-DPI places, none cut at the notice
+        panel's border. (Point-sized text grew with the DPI while every place stayed in pixels.)"""
         declare_device(self.prefix, SYNC_DEVICE, "Microsoft USB Sync", PORTS_CLASS)
+        desktop = [int(n) for n in DESKTOP_SIZE.split("x")]
+        centred = tuple((whole - part) // 2 for whole, part in zip(desktop, WIZARD_SIZE))
+        texts = {}
+        for dpi in DPI_SETTINGS:
+            with self.subTest(dpi=dpi):
+                texts[dpi] = self.whole_run(dpi)
+                self.assertLess(max(line[2] for line in texts[dpi]["notice", "notice"]), PANEL_BORDER)
+                self.assertEqual(self.wizard.origin, centred)
+        for dpi in DPI_SETTINGS[1:]:
+            for key, lines in texts.get(dpi, {}).items() if 96 in texts else ():
+                with self.subTest(dpi=dpi, texts=key):
+                    self.assert_lines_match(lines, texts[96][key], f"{key} at {dpi} DPI")
+
+    def whole_run(self, dpi):
+        """One run at `dpi` to its finish page; the text lines of TEXT_REGIONS in its
+        notice-<dpi>dpi and download-<dpi>dpi screenshots, by (page, region)."""
+        self.prefix.set_dpi(dpi)
+        handset = self.start_handset(name=f"handset-{dpi}")
+        self.prefix.link_device("wceusbsh001", handset.link)
+        trace = os.path.join(self.wizard.folder, "trace.txt")
+        if os.path.exists(trace):
+            os.unlink(trace)
         self.start()
         self.wizard.unlock()
+        self.wizard.wait_for_wizard()
+        shots = {"notice": self.wizard.screenshot(f"notice-{dpi}dpi")}
         self.wizard.accept_and_start()
-        self.assertTrue(self.wizard.follow_run(timeout=180), "the run did not finish")
+        self.assertTrue(self.wizard.follow_run(timeout=180, suffix=f"-{dpi}dpi"), "the run did not finish")
+        shots["download"] = os.path.join(self.wizard.shots, f"download-{dpi}dpi.png")
         self.assertEqual(self.boxes.boxes(), [])
         handset.stop()
         comparison = subprocess.run([sys.executable, os.path.join(SOURCE, "tools", "demo", "compare_manifest.py"),
@@ -100,13 +136,22 @@ class Wizard(PackedProgramCase):
                                     capture_output=True, text=True)
         self.assertEqual(comparison.returncode, 0, comparison.stdout)
         self.assertEqual(self.wizard.finish(), 0)  # Finish closes the window and the program ends
+        texts = {(page, name): self.wizard.text_lines(shots[page], region)
+                 for page, regions in TEXT_REGIONS.items() for name, region in regions.items()}
+        return texts
+
+    def assert_lines_match(self, lines, reference, what, tolerance=2):
+        message = f"{what}: {lines}, at 96 DPI {reference}"
+        self.assertEqual(len(lines), len(reference), message)
+        for line, expected in zip(lines, reference):
+            self.assertLessEqual(max(abs(a - b) for a, b in zip(line, expected)), tolerance, message)
 
     def test_a_failed_check_shows_its_line_and_text_and_leaves_only_closing(self):
         # The program file vanishes after start-up: the Next check cannot find it.
         declare_device(self.prefix, SYNC_DEVICE, "Microsoft USB Sync", PORTS_CLASS)
         self.start()
         self.wizard.unlock()
-        self.wizard.wait_for_window("Veltrane")
+        self.wizard.wait_for_wizard()
         os.unlink(os.path.join(self.wizard.folder, "Veltrane.exe"))
         shot = self.wizard.accept_and_start()
         os.replace(shot, os.path.join(self.work, "checking-failed.png"))
