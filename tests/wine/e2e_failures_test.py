@@ -2,6 +2,7 @@
 an image missing from the package, a package whose check byte is wrong, and a handset that
 never leaves Windows Mobile (the watch thread gives up after its 61 one-second polls)."""
 import os
+import time
 
 from e2e_case import EndToEndCase, nothing_received, patched_package
 
@@ -40,9 +41,14 @@ class Refusals(EndToEndCase):
         self.start_wizard()
         self.assertEqual(self.boxes.wait_for(1, 100),
                          [("Warning", "Can't Transfer from WinMobile to Download mode [CustLanguage 2f]")])
-        shot = self.wizard.screenshot("refused")
-        # Checking line 3 ("Check Version & Connect") marked failed: its red cross.
-        self.assertEqual(self.wizard.pixel(shot, 252, 147), "srgb(210,69,69)")
+        # Checking line 3 ("Check Version & Connect") marked failed: its red cross, drawn once
+        # the box is answered.
+        for _ in range(10):
+            colour = self.wizard.pixel(self.wizard.screenshot("refused"), 252, 147)
+            if colour == "srgb(210,69,69)":
+                break
+            time.sleep(0.5)
+        self.assertEqual(colour, "srgb(210,69,69)")
         self.assertIsNone(self.wizard.program.poll(), "the program ended")
         self.wizard.wait_for_window("Veltrane", timeout=5)
         with open(os.path.join(self.rapi_state, "events.txt")) as events:
