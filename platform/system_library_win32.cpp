@@ -2,6 +2,8 @@
 
 #include <delayimp.h>
 
+#include <cstddef>
+
 HMODULE LoadSystemLibrary(const char* name) {
     wchar_t path[MAX_PATH];
     UINT length = GetSystemDirectoryW(path, MAX_PATH);
