@@ -1,8 +1,8 @@
 """Veltrane.exe end to end under Wine on the roads a successful run takes: Windows XP with the
 handset in download mode, a handset that still runs Windows Mobile, Windows 7 with the
-services and the WinUSB port, and the partition table that switches every image on. On each
-of the first three roads DLLs planted in the program's folder under the names it binds beyond
-the known DLLs are never loaded."""
+services and the WinUSB port, and the partition table that switches every image on. DLLs
+planted under the names the program binds beyond the known DLLs, in its folder and in the
+working folder, are never loaded."""
 import collections
 import os
 
@@ -61,9 +61,10 @@ class Roads(EndToEndCase):
         # Started from another working folder, out of a folder the ANSI code page cannot name:
         # the program still finds its own file, and keeps trace.txt and a.ini in the working folder.
         self.road("winxp", handset_options=["--partition-status1"], settings="0000001",
-                  program_folder="Прошивка 固件")
+                  program_folder="Прошивка 固件", planted=True)
         self.assertEqual(self.run_to_finish(), 0)
         self.assertEqual(self.boxes.boxes(), [])
+        self.assert_no_planted_dll_loaded(self.dll_marks)
         every = os.path.join(self.work, "every-image.ini")
         with open(every, "w") as ini:
             ini.write(EVERY_IMAGE)  # what the handset must hold whatever a.ini said
