@@ -91,7 +91,7 @@ def wine_run(work, name, packed, winusb):
             path = devices.declare_device(prefix, INSTANCE, devices.DOWNLOAD_DESCRIPTION, devices.WINUSB_CLASS,
                                           interface=True)
             prefix.link_device(devices.dosdevice_name(path), handset.link)
-            shutil.copy2(STANDIN, folder)
+            prefix.install_file(STANDIN)
         else:
             prefix.set_windows_version("winxp")
             prefix.link_device("wceusbsh001", handset.link)

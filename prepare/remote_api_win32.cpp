@@ -1,8 +1,11 @@
-// rapi.dll bound at run time. Without it (no ActiveSync or Device Center installed) the
-// handset switch reports that the link cannot be made, as for a refused link.
+// rapi.dll bound at run time, from the system folder where ActiveSync and Device Center
+// install it. Without it there the handset switch reports that the link cannot be made, as
+// for a refused link.
 #include "prepare/remote_api.h"
 
 #include <windows.h>
+
+#include "platform/system_library_win32.h"
 
 namespace {
 
@@ -17,7 +20,7 @@ bool WaitForSignal(CeHandle event, uint32_t milliseconds) {
 }
 
 bool BindAll(RemoteApi& api) {
-    HMODULE library = LoadLibraryA("rapi.dll");
+    HMODULE library = LoadSystemLibrary("rapi.dll");
     if (!library) return false;
     bool complete = Bind(library, "CeRapiUninit", api.CeRapiUninit);
     complete = Bind(library, "CeRapiInitEx", api.CeRapiInitEx) && complete;

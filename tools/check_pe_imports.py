@@ -1,57 +1,170 @@
 #!/usr/bin/env python3
-"""Checks a Windows program's import table against a list of functions it must not import.
+"""Checks what Windows programs import.
 
-usage: check_pe_imports.py LIST PROGRAM [PROGRAM...]
+usage: check_pe_imports.py [--xp-missing LIST] [--known-dlls LIST] [--require DLL!FUNCTION]...
+                           PROGRAM...
 
-Exit status 0 when every program imports none of the listed functions, 1 otherwise (each
-offending import is printed as DLL!function). A program without an import table is an error
-too: the check must never pass by reading nothing.
+--xp-missing LIST   no import (static or delayed) of a function named in LIST (functions that
+                    Windows XP lacks)
+--known-dlls LIST   static imports only from the DLLs named in LIST (one a line: the known DLLs
+                    of Windows XP, which the loader takes from the system folder whatever lies
+                    beside the program); a line "DLL ASSEMBLY" allows DLL only to a program
+                    whose manifest depends on that side-by-side assembly. Delay imports are
+                    not limited: the programs' hook loads them from the system folder.
+--require DLL!FUNCTION  the program must import FUNCTION from DLL, statically or delayed
+
+Exit status 0 when every program passes, 1 otherwise (each finding printed). A program
+without an import table is an error too: the check must never pass by reading nothing.
 """
+import argparse
+import re
+import struct
 import sys
+import xml.etree.ElementTree as ElementTree
 
 try:
     import pefile
 except ImportError:
     sys.exit("check_pe_imports.py: python3-pefile is missing (make deps installs it)")
 
+DLL_NAME = re.compile(rb"[A-Za-z0-9_.\-]+\.dll\Z", re.IGNORECASE)
+FUNCTION_NAME = re.compile(rb"[A-Za-z_?@$][A-Za-z0-9_?@$]*\Z")
+MANIFEST_TYPE = 24
+ASSEMBLY = "{urn:schemas-microsoft-com:asm.v1}"
 
-def forbidden_names(path):
-    names = set()
+
+def listed(path):
+    """The list file's lines, comments and blanks dropped, each split into words."""
     with open(path, encoding="utf-8") as listing:
-        for line in listing:
-            line = line.split("#", 1)[0].strip()
-            if line:
-                names.add(line)
+        return [line.split("#", 1)[0].split() for line in listing if line.split("#", 1)[0].strip()]
+
+
+def static_imports(image):
+    for entry in getattr(image, "DIRECTORY_ENTRY_IMPORT", []):
+        yield entry.dll.decode("ascii", "replace"), [symbol.name.decode("ascii", "replace")
+                                                     for symbol in entry.imports if symbol.name]
+
+
+def _string(image, rva):
+    try:
+        return image.get_string_at_rva(rva, max_length=256)
+    except pefile.PEFormatError:
+        return b""
+
+
+def _delay_descriptor(image, data, offset, thunk_size):
+    """(dll, functions) of the delay-import descriptor at `offset` of `data`, or None when those
+    bytes are not one: RVA-based attributes, every table inside the image, a DLL's name, and a
+    name table of one or more named functions."""
+    attributes, name, module, address_table, name_table = struct.unpack_from("<5I", data, offset)
+    size = image.OPTIONAL_HEADER.SizeOfImage
+    if attributes != 1 or not all(0 < rva < size for rva in (name, module, address_table, name_table)):
+        return None
+    dll = _string(image, name)
+    if not DLL_NAME.match(dll):
+        return None
+    functions = []
+    ordinal_flag = 1 << (8 * thunk_size - 1)
+    for index in range(4096):
+        try:
+            thunk = int.from_bytes(image.get_data(name_table + index * thunk_size, thunk_size), "little")
+        except pefile.PEFormatError:
+            return None
+        if thunk == 0:
+            break
+        if thunk & ordinal_flag:
+            continue
+        function = _string(image, thunk + 2) if thunk < size else b""
+        if not FUNCTION_NAME.match(function):
+            return None
+        functions.append(function.decode("ascii"))
+    return (dll.decode("ascii"), functions) if functions else None
+
+
+def delay_imports(image):
+    """Delay imports, from the data directory where the linker filled it in, else from the
+    descriptors themselves: GNU ld links dlltool's delay-import libraries without it."""
+    for entry in getattr(image, "DIRECTORY_ENTRY_DELAY_IMPORT", []):
+        yield entry.dll.decode("ascii", "replace"), [symbol.name.decode("ascii", "replace")
+                                                     for symbol in entry.imports if symbol.name]
+    thunk_size = 8 if image.OPTIONAL_HEADER.Magic == pefile.OPTIONAL_HEADER_MAGIC_PE_PLUS else 4
+    for section in image.sections:
+        if section.Name.rstrip(b"\0") == b".rsrc":
+            continue
+        data = section.get_data()
+        offset = data.find(b"\x01\0\0\0")
+        while 0 <= offset <= len(data) - 32:
+            if offset % 4 == 0:
+                found = _delay_descriptor(image, data, offset, thunk_size)
+                if found:
+                    yield found
+            offset = data.find(b"\x01\0\0\0", offset + 1)
+
+
+def manifest_assemblies(image):
+    """Names of the side-by-side assemblies that the program's manifest depends on."""
+    names = set()
+    for kind in getattr(getattr(image, "DIRECTORY_ENTRY_RESOURCE", None), "entries", []):
+        if kind.id != MANIFEST_TYPE:
+            continue
+        for entry in kind.directory.entries:
+            for language in entry.directory.entries:
+                data = language.data.struct
+                root = ElementTree.fromstring(image.get_data(data.OffsetToData, data.Size))
+                for identity in root.iter(ASSEMBLY + "dependentAssembly"):
+                    for assembly in identity.iter(ASSEMBLY + "assemblyIdentity"):
+                        names.add(assembly.get("name"))
     return names
 
 
-def imports_of(program):
+def check(program, missing_on_xp, known_dlls, required):
+    """The findings on one program, each a line."""
     image = pefile.PE(program, fast_load=True)
-    image.parse_data_directories(directories=[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_IMPORT"]])
-    for entry in getattr(image, "DIRECTORY_ENTRY_IMPORT", []):
-        dll = entry.dll.decode("ascii", "replace")
-        for symbol in entry.imports:
-            if symbol.name:
-                yield dll, symbol.name.decode("ascii", "replace")
+    image.parse_data_directories(directories=[pefile.DIRECTORY_ENTRY[name] for name in (
+        "IMAGE_DIRECTORY_ENTRY_IMPORT", "IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT", "IMAGE_DIRECTORY_ENTRY_RESOURCE")])
+    static = list(static_imports(image))
+    if not static:
+        return [f"{program}: no imports found"]
+    delayed = list(delay_imports(image))
+    findings = []
+    if missing_on_xp is not None:
+        findings += sorted(f"{program}: imports {dll}!{name}" for dll, names in static + delayed
+                           for name in names if name in missing_on_xp)
+    if known_dlls is not None:
+        assemblies = manifest_assemblies(image)
+        for dll, _ in static:
+            allowed = known_dlls.get(dll.lower(), False)
+            if allowed is False:
+                findings.append(f"{program}: statically imports {dll}, which is not a known DLL")
+            elif allowed and allowed not in assemblies:
+                findings.append(f"{program}: statically imports {dll} without the manifest's dependency on {allowed}")
+    imported = {(dll.lower(), name) for dll, names in static + delayed for name in names}
+    for dll, name in required:
+        if (dll.lower(), name) not in imported:
+            findings.append(f"{program}: does not import {dll}!{name}")
+    findings.sort()
+    if not findings:
+        print(f"{program}: {sum(len(names) for _, names in static)} static imports from "
+              f"{', '.join(dll for dll, _ in static)}; delayed from {', '.join(dll for dll, _ in delayed) or 'none'}")
+    return findings
 
 
 def main(argv):
-    if len(argv) < 3:
-        sys.exit(__doc__)
-    forbidden = forbidden_names(argv[1])
+    parser = argparse.ArgumentParser(usage=__doc__)
+    parser.add_argument("--xp-missing")
+    parser.add_argument("--known-dlls")
+    parser.add_argument("--require", action="append", default=[])
+    parser.add_argument("programs", nargs="+")
+    options = parser.parse_args(argv[1:])
+    missing_on_xp = {words[0] for words in listed(options.xp_missing)} if options.xp_missing else None
+    known_dlls = ({words[0].lower(): words[1] if len(words) > 1 else None for words in listed(options.known_dlls)}
+                  if options.known_dlls else None)
+    required = [tuple(entry.split("!", 1)) for entry in options.require]
     failed = False
-    for program in argv[2:]:
-        found = list(imports_of(program))
-        if not found:
-            print(f"{program}: no imports found")
+    for program in options.programs:
+        for finding in check(program, missing_on_xp, known_dlls, required):
+            print(finding)
             failed = True
-            continue
-        bad = sorted(f"{dll}!{name}" for dll, name in found if name in forbidden)
-        for entry in bad:
-            print(f"{program}: imports {entry}")
-        failed |= bool(bad)
-        if not bad:
-            print(f"{program}: {len(found)} imports, none missing from Windows XP")
     return 1 if failed else 0
 
 

@@ -1,5 +1,7 @@
 #include "transport/winusb_api_win32.h"
 
+#include "platform/system_library_win32.h"
+
 namespace {
 
 const WinUsbApi* installed = nullptr;
@@ -20,7 +22,7 @@ const WinUsbApi* LoadWinUsb() {
         SetLastError(failure);
         return nullptr;
     }
-    HMODULE library = LoadLibraryA("winusb.dll");
+    HMODULE library = LoadSystemLibrary("winusb.dll");
     bool complete = library != nullptr;
     complete = complete && Bind(library, "WinUsb_Initialize", api.Initialize);
     complete = complete && Bind(library, "WinUsb_Free", api.Free);

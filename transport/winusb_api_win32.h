@@ -1,5 +1,5 @@
-// The WinUSB calls of the WinUSB-mode port, bound from winusb.dll on first use so the
-// program starts where WinUSB is missing (Windows XP). Tests install a scripted table.
+// The WinUSB calls of the WinUSB-mode port, bound from the system folder's winusb.dll on first
+// use so the program starts where WinUSB is missing (Windows XP). Tests install a scripted table.
 #pragma once
 
 #include <windows.h>

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/system_library_win32.h"
 #include "prepare/handset_switch.h"
 #include "prepare/host_programs.h"
 #include "prepare/host_steps.h"
@@ -140,6 +141,7 @@ int CTarnApp::InitInstance() {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    StartWithSafeDllSearch();
     static CTarnApp application;  // lives as long as the process: the run's threads may outlive the window
     const int status = application.InitInstance();
     // Ended at once, without the runtime's clean-up: a run's threads may still be working

@@ -1,7 +1,8 @@
 // rapi.dll for running the handset switch under Wine, where no Remote API exists: it plays a
 // handset that still runs Windows Mobile behind an ActiveSync or Device Center link, and
-// keeps the contract of our agent download.exe without running it. Picked from beside the
-// program (WINEDLLOVERRIDES=rapi=n). README.md says what it records and how it is set up.
+// keeps the contract of our agent download.exe without running it. Installed into the
+// prefix's system32, where the programs load rapi.dll from (WINEDLLOVERRIDES=rapi=n).
+// README.md says what it records and how it is set up.
 #include <windows.h>
 
 #include <cstdio>

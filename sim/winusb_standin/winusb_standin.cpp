@@ -1,8 +1,8 @@
 // winusb.dll for running the WinUSB mode under Wine, which has no USB stack. The device
 // handle that the program opens on the interface path is a dosdevices link to the simulated
 // handset's pty, so the interface's one bulk IN and one bulk OUT pipe become overlapped
-// reads and writes on that handle. Picked over Wine's own DLL with WINEDLLOVERRIDES=winusb=n
-// from beside the program.
+// reads and writes on that handle. Installed into the prefix's system32, where the programs
+// load winusb.dll from, and picked over Wine's own DLL with WINEDLLOVERRIDES=winusb=n.
 #include <windows.h>
 #include <winusb.h>
 

@@ -117,7 +117,7 @@ class HandsetSwitch(WineTestCase):
         self.bin = os.path.join(self.work, "bin")
         os.makedirs(self.bin)
         shutil.copy(PROBE, self.bin)
-        shutil.copy(RAPI_STANDIN, self.bin)
+        self.rapi = self.prefix.install_file(RAPI_STANDIN)  # where ActiveSync puts rapi.dll
         self.state = os.path.join(self.work, "state")
         self.prefix.dll_overrides = ["rapi=n"]
 
@@ -189,7 +189,8 @@ class HandsetSwitch(WineTestCase):
                 self.assertEqual((status, boxes), (1, [("Notice.", message)]))
                 self.assertNotIn("switched 0", out)
                 self.assertFalse([event for event in events if event.startswith("start \\download.exe")])
-        os.unlink(os.path.join(self.bin, "rapi.dll"))
+        # None in the system folder: a copy beside the program is never taken.
+        os.rename(self.rapi, os.path.join(self.bin, "rapi.dll"))
         with self.subTest("no rapi.dll"):
             status, _, _, boxes = self.switch("A", 0x13)
             self.assertEqual((status, boxes), (1, [("Notice.", "Can't init link")]))

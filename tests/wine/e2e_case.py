@@ -53,11 +53,14 @@ class EndToEndCase(PackedProgramCase):
     NAME = "Veltrane.exe"
 
     def road(self, windows="winxp", start="download", handset_options=(), settings=EVERY_IMAGE, packed=None,
-             rapi=None, program_folder=None):
+             rapi=None, program_folder=None, planted=False):
         """Prepares the prefix, the run folder and the handset for one road:
         windows winxp|win7; start download|winmobile|none (no handset at all); rapi: the
         stand-in Remote API's settings (VELTRANE_RAPI_<KEY>); program_folder: a folder of its
-        own for Veltrane.exe, the run folder (a.ini, trace.txt) staying the working folder."""
+        own for Veltrane.exe, the run folder (a.ini, trace.txt) staying the working folder;
+        planted: DLLs that must never be loaded put into the program's and the working folder,
+        their marks in self.dll_marks. The stand-in DLLs go where the real ones are, the system
+        folder."""
         self.windows = windows
         self.prefix.set_windows_version(windows)
         self.display = self.use_display()
@@ -76,10 +79,10 @@ class EndToEndCase(PackedProgramCase):
             self.handset = self.start_handset(*handset_options)
         winusb = windows != "winxp"
         if winusb:
-            shutil.copy2(WINUSB_STANDIN, self.folder)
+            self.prefix.install_file(WINUSB_STANDIN)
             self.prefix.dll_overrides.append("winusb=n")
         if start == "winmobile":
-            shutil.copy2(RAPI_STANDIN, self.folder)
+            self.prefix.install_file(RAPI_STANDIN)
             self.prefix.dll_overrides.append("rapi=n")
             self.rapi_state = os.path.join(self.work, "rapi-state")
             os.makedirs(self.rapi_state)
@@ -93,6 +96,9 @@ class EndToEndCase(PackedProgramCase):
             devices.declare_device(self.prefix, SYNC_DEVICE, "Microsoft USB Sync", devices.PORTS_CLASS)
         if self.handset:
             self.prefix.link_device(self.port_name(), self.handset.link)
+        if planted:
+            self.dll_marks = self.plant_dlls(*{self.folder, os.path.dirname(self.program)})
+            self.env["VELTRANE_DLL_MARKERS"] = windows_path(self.dll_marks)
         self.wizard = WizardDriver(self.prefix, self.display, self.folder, self.work)
         self.addCleanup(self.wizard.stop)
 

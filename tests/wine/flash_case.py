@@ -9,6 +9,7 @@ import sys
 import tempfile
 
 from wine_case import WORK, WineTestCase
+from wine_prefix import windows_path
 
 SOURCE = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 FLASH_EXE = os.environ.get("VELTRANE_FLASH_EXE", "")
@@ -48,16 +49,21 @@ class PackedProgramCase(WineTestCase):
 
 
 class FlashRunCase(PackedProgramCase):
-    def flash(self, *arguments, beside=(), settings=EVERY_IMAGE, env=None):
+    def flash(self, *arguments, settings=EVERY_IMAGE, env=None, planted=False):
         """Runs the packed program from a folder of its own; returns (status, stdout, stderr,
-        trace lines)."""
+        trace lines). planted: the program in another folder than the current one, and DLLs
+        that must never be loaded put into both (their marks in self.dll_marks)."""
         folder = os.path.join(self.work, "run")
+        program = os.path.join(self.work, "bin") if planted else folder
         os.makedirs(folder)
-        for file in [self.packed, *beside]:
-            shutil.copy2(file, folder)
+        os.makedirs(program, exist_ok=True)
+        shutil.copy2(self.packed, program)
         with open(os.path.join(folder, "a.ini"), "w") as ini:
             ini.write(settings)
-        status, out, err = self.prefix.run([os.path.join(folder, "veltrane-flash.exe"), *arguments], cwd=folder,
+        if planted:
+            self.dll_marks = self.plant_dlls(program, folder)
+            env = dict(env or {}, VELTRANE_DLL_MARKERS=windows_path(self.dll_marks))
+        status, out, err = self.prefix.run([os.path.join(program, "veltrane-flash.exe"), *arguments], cwd=folder,
                                            timeout=240, env=env)
         trace_path = os.path.join(folder, "trace.txt")
         trace = open(trace_path, encoding="latin-1").read().splitlines() if os.path.exists(trace_path) else []

@@ -15,6 +15,10 @@ from wine_prefix import WinePrefix
 
 TEMPLATE = os.environ.get("VELTRANE_WINE_TEMPLATE", "")
 WORK = os.environ.get("VELTRANE_WINE_WORK", "")
+PLANTED_DLLS = os.environ.get("PLANTED_DLLS", "")
+# Wine takes its own DLL of these names wherever a file of the name lies, unless the load
+# order prefers files ("n,b"): then it searches the folders as Windows does.
+WINE_HAS_BUILTIN = ("gdiplus", "comctl32", "setupapi", "ws2_32", "winusb")
 
 
 class WineTestCase(unittest.TestCase):
@@ -35,6 +39,23 @@ class WineTestCase(unittest.TestCase):
         self.addCleanup(watcher.close)
         self.addCleanup(self.prefix.stop)  # cleanups run last-in first: the prefix ends first
         return watcher
+
+    def plant_dlls(self, *folders):
+        """Puts the DLLs that must never be loaded (tests/wine/planted_dll.c) into each folder
+        and makes Wine search for them as Windows does; returns the folder where each one that
+        gets loaded leaves a file of its name, which the program's environment must name
+        (VELTRANE_DLL_MARKERS). The stand-ins keep their "n" order."""
+        for folder in folders:
+            for name in os.listdir(PLANTED_DLLS):
+                shutil.copy2(os.path.join(PLANTED_DLLS, name), folder)
+        ordered = {override.split("=")[0] for override in self.prefix.dll_overrides}
+        self.prefix.dll_overrides += [f"{name}=n,b" for name in WINE_HAS_BUILTIN if name not in ordered]
+        marks = os.path.join(self.work, "dll-marks")
+        os.makedirs(marks)
+        return marks
+
+    def assert_no_planted_dll_loaded(self, marks):
+        self.assertEqual(sorted(os.listdir(marks)), [], "planted DLLs were loaded")
 
     def use_display(self):
         display = VirtualDisplay()

@@ -34,7 +34,7 @@ def copy_prefix(source, target):
 class WinePrefix:
     def __init__(self, path):
         self.path = path
-        self.dll_overrides = []   # e.g. "winusb=n": the DLL beside the program wins
+        self.dll_overrides = []   # e.g. "winusb=n": the stand-in installed into system32 wins
         self.display = None       # an X display name; None keeps the null graphics driver
 
     @classmethod

@@ -1,6 +1,6 @@
-"""The WinUSB road (Vista and 7) under Wine: the WinUSB table through the stand-in winusb.dll,
-on the interface path that FindInterfacePath finds for the download device declared in the
-registry, whose dosdevices link joins it to the simulated handset."""
+"""The WinUSB road (Vista and 7) under Wine: the WinUSB table through the stand-in winusb.dll
+in the system folder, on the interface path that FindInterfacePath finds for the download
+device declared in the registry, whose dosdevices link joins it to the simulated handset."""
 import os
 import re
 import shutil
@@ -21,6 +21,7 @@ class WinUsbRoad(FlashRunCase):
     def setUp(self):
         super().setUp()
         self.prefix.set_windows_version("win7")
+        self.prefix.install_file(WINUSB_STANDIN)
         self.prefix.dll_overrides.append("winusb=n")
         path = devices.declare_device(self.prefix, INSTANCE, devices.DOWNLOAD_DESCRIPTION, devices.WINUSB_CLASS,
                                       interface=True)
@@ -31,8 +32,7 @@ class WinUsbRoad(FlashRunCase):
         """One read through the WinUSB table: (open, status, length, milliseconds)."""
         folder = os.path.join(self.work, "probe")
         os.makedirs(folder)
-        for file in (PROBE, WINUSB_STANDIN):
-            shutil.copy2(file, folder)
+        shutil.copy2(PROBE, folder)
         status, out, err = self.prefix.run([os.path.join(folder, os.path.basename(PROBE)), "read"], cwd=folder, env=env)
         self.assertEqual(status, 0, err)
         match = re.fullmatch(r"read open (-?\d+) status (-?\d+) length (\d+) ms (\d+)", out.strip())
@@ -41,9 +41,11 @@ class WinUsbRoad(FlashRunCase):
 
     def test_interface_path_carries_a_whole_run(self):
         # No port named: the Windows version picks the road and the path is found, before
-        # the programmer and again after GO.
-        status, out, err, trace = self.flash(beside=[WINUSB_STANDIN])
+        # the programmer and again after GO. DLLs planted in the program's and the current
+        # folder are never loaded.
+        status, out, err, trace = self.flash(planted=True)
         self.assertEqual(status, 0, out + err)
+        self.assert_no_planted_dll_loaded(self.dll_marks)
         self.assert_images_received(self.handset)
         self.assertIn("[PACKETSIZE798720 FLASH_PACKETSIZE798720 Environment1]", trace)
         self.assertEqual([line for line in trace if line.startswith("Open port")], [])

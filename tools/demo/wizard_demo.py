@@ -91,7 +91,7 @@ def main():
         if winmobile:
             # The handset first runs Windows Mobile: the stand-in Remote API plays it and, when
             # the agent is started with "2", replaces its device with the download device.
-            shutil.copy2(os.path.join(build, "sim", "rapi_standin", "rapi.dll"), run)
+            prefix.install_file(os.path.join(build, "sim", "rapi_standin", "rapi.dll"))
             prefix.dll_overrides.append("rapi=n")
             state = os.path.join(out, "handset-rapi")
             os.makedirs(state)
@@ -100,7 +100,7 @@ def main():
             if args.windows == "xp":
                 prefix.link_device("wceusbsh001", handset.link)
             else:
-                shutil.copy2(os.path.join(build, "sim", "winusb_standin", "winusb.dll"), run)
+                prefix.install_file(os.path.join(build, "sim", "winusb_standin", "winusb.dll"))
                 prefix.dll_overrides.append("winusb=n")
                 prefix.link_device(devices.dosdevice_name(devices.interface_path(WINUSB_DEVICE, devices.WINUSB_CLASS)),
                                    handset.link)
@@ -108,7 +108,7 @@ def main():
             devices.declare_device(prefix, SYNC_DEVICE, "Microsoft USB Sync", devices.PORTS_CLASS)
             prefix.link_device("wceusbsh001", handset.link)
         else:
-            shutil.copy2(os.path.join(build, "sim", "winusb_standin", "winusb.dll"), run)
+            prefix.install_file(os.path.join(build, "sim", "winusb_standin", "winusb.dll"))
             prefix.dll_overrides.append("winusb=n")
             path = devices.declare_device(prefix, WINUSB_DEVICE, devices.DOWNLOAD_DESCRIPTION, devices.WINUSB_CLASS,
                                           interface=True)

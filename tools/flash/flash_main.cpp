@@ -8,6 +8,8 @@
 #ifdef _WIN32
 #include <io.h>
 #include <windows.h>
+
+#include "platform/system_library_win32.h"
 #define isatty _isatty
 #define fileno _fileno
 #else
@@ -107,6 +109,9 @@ int SearchDownloadPortOnConsole(ConsoleDisplay&) { return 0; }
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    StartWithSafeDllSearch();
+#endif
     std::string package;
     std::string settings = kRunSettingsFile;
     for (int i = 1; i < argc; ++i) {
