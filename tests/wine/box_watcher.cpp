@@ -46,6 +46,8 @@ BOOL CALLBACK AnswerIfMessageBox(HWND window, LPARAM) {
     GetClassNameA(window, className, sizeof className);
     HWND textControl = GetDlgItem(window, kMessageTextId);
     if (std::string(className) != "#32770" || !textControl || pressed.count(window)) return TRUE;
+    // A box is shown once its texts are in place: one still being built is read next round.
+    if (!IsWindowVisible(window)) return TRUE;
     Record(WindowText(window), WindowText(textControl));
     LRESULT defaultButton = SendMessageA(window, DM_GETDEFID, 0, 0);
     WORD button = HIWORD(defaultButton) == DC_HASDEFID ? LOWORD(defaultButton) : IDOK;

@@ -94,9 +94,19 @@ class WizardDriver:
     def accept_and_start(self):
         """From the notice page: Accept, Next; the checking page's screenshot."""
         self.wait_for_wizard()
-        self.click(ACCEPT)
+        self.tick_accept()
         self.click(NEXT, settle=1.5)
         return self.screenshot("checking")
+
+    def tick_accept(self, attempts=3):
+        """Clicks Accept until its box shows the tick: on a loaded machine a click can be lost."""
+        left, top = ACCEPT[0] - 10 + self.origin[0], ACCEPT[1] - 10 + self.origin[1]
+        plain = self.rgb(self.screenshot("accept"), left, top, 20, 20)
+        for _ in range(attempts):
+            self.click(ACCEPT)
+            if self.rgb(self.screenshot("accept"), left, top, 20, 20) != plain:
+                return
+        raise AssertionError("the Accept box never showed its tick")
 
     def follow_run(self, timeout, suffix=""):
         """Waits until the trace says "Finish" (True) or the program ends or time runs out
