@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/own_program_path_win32.h"
 #include "platform/system_library_win32.h"
 #include "prepare/handset_switch.h"
 #include "prepare/host_programs.h"
@@ -16,6 +17,7 @@
 #include "session/message_box.h"
 #include "session/process_values.h"
 #include "session/step_operations.h"
+#include "session/system_error_text.h"
 #include "transport/port_discovery.h"
 #include "ui/password_dialog_win32.h"
 #include "ui/tarn_dialog_win32.h"
@@ -58,14 +60,10 @@ void CTarnApp::PublishExecutableFileName() {
     std::snprintf(file, sizeof file, "%s.exe", name);
     SetExecutableFileName(file);
 
-    // The file is opened by its full path, learned in wide characters: started with another
-    // working folder, or from a folder the ANSI code page cannot name (where the path above
-    // comes back with '?' in it), it is still found.
-    static wchar_t wide[32768];
-    const DWORD length = GetModuleFileNameW(nullptr, wide, sizeof wide / sizeof wide[0]);
-    if (length == 0 || length >= sizeof wide / sizeof wide[0]) return;  // the name above, in the working folder
-    static char utf8[kExecutableFileNameSize];
-    if (WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof utf8, nullptr, nullptr) > 0) SetPackageFilePath(utf8);
+    // The file is opened by its full path: started with another working folder, or from a
+    // folder the ANSI code page cannot name (where the path above has '?' in it), it is found.
+    const std::string fullPath = OwnProgramPath();
+    if (!fullPath.empty() && fullPath.size() < kExecutableFileNameSize) SetPackageFilePath(fullPath.c_str());
 }
 
 // No socket is ever used; the start-up is kept so a broken network stack shows before a run.
@@ -86,14 +84,8 @@ bool CTarnApp::RegisterCommonControls() {
 }
 
 void CTarnApp::ShowWindowFailure(DWORD error) {
-    char reason[512] = {};
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-                                  reason, sizeof reason, nullptr);
-    while (length > 0 && (reason[length - 1] == '\n' || reason[length - 1] == '\r')) reason[--length] = '\0';
-    char text[640];
-    if (length > 0) std::snprintf(text, sizeof text, "Can't create the Veltrane window: %s", reason);
-    else std::snprintf(text, sizeof text, "Can't create the Veltrane window (error %lu)", error);
-    ShowMessageBox(text, "Error", nullptr);
+    const std::string text = "Can't create the Veltrane window: " + SystemErrorText(static_cast<int>(error));
+    ShowMessageBox(text.c_str(), "Error", nullptr);
 }
 
 StepOperations CTarnApp::RunSteps() {

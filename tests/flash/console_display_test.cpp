@@ -19,7 +19,7 @@
 #include "tests/transport/scripted_port.h"
 #include "tools/flash/console_display.h"
 #include "tools/flash/console_port_search.h"
-#include "tools/flash/system_error_text.h"
+#include "session/system_error_text.h"
 #include "transport/port_search.h"
 #include "session/trace_log.h"
 

@@ -2,7 +2,7 @@
 
 #include "session/trace_log.h"
 #include "tools/flash/console_display.h"
-#include "tools/flash/system_error_text.h"
+#include "session/system_error_text.h"
 
 int SearchPortOnConsole(PortSearch search, const std::string& what, ConsoleDisplay& display, std::FILE* errors) {
     std::string lastFailure;

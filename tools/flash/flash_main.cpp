@@ -9,6 +9,7 @@
 #include <io.h>
 #include <windows.h>
 
+#include "platform/own_program_path_win32.h"
 #include "platform/system_library_win32.h"
 #define isatty _isatty
 #define fileno _fileno
@@ -58,16 +59,8 @@ const char kUsage[] =
 
 std::string OwnProgramFile(const char* argv0) {
 #ifdef _WIN32
-    // In wide characters, handed on as UTF-8: a folder the ANSI code page cannot name still opens.
-    static wchar_t wide[32768];
-    const DWORD length = GetModuleFileNameW(nullptr, wide, sizeof wide / sizeof wide[0]);
-    if (length == 0 || length >= sizeof wide / sizeof wide[0]) return argv0;
-    const int size = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-    std::string path(static_cast<size_t>(size > 0 ? size : 1), '\0');
-    if (size <= 0 || WideCharToMultiByte(CP_UTF8, 0, wide, -1, path.data(), size, nullptr, nullptr) != size)
-        return argv0;
-    path.resize(static_cast<size_t>(size) - 1);
-    return path;
+    std::string path = OwnProgramPath();
+    return path.empty() ? argv0 : path;
 #else
     char path[4096] = {};
     ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);

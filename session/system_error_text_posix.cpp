@@ -1,6 +1,6 @@
 #include <cstring>
 
-#include "tools/flash/system_error_text.h"
+#include "session/system_error_text.h"
 
 std::string SystemErrorText(int status) {
     if (status == -1) return "the port is closed or did not answer in time";

@@ -1,4 +1,4 @@
-// The system's own words for a port status: errno on POSIX, the last-error code on Windows.
+// The system's own words for an error code: errno on POSIX, the last-error code on Windows.
 #pragma once
 
 #include <string>
