@@ -73,27 +73,42 @@ class WholeRun(unittest.TestCase):
     def tearDownClass(cls):
         shutil.rmtree(cls.work, ignore_errors=True)
 
-    def run_flash(self, settings, *sim_options):
-        """Runs one flashing session; returns (exit status, stderr, trace, manifest, request log)."""
-        run = tempfile.mkdtemp(dir=self.work)
-        with open(os.path.join(run, "a.ini"), "w") as ini:
-            ini.write(settings)
-        link = os.path.join(run, "handset")
-        manifest = os.path.join(run, "manifest.json")
-        log = os.path.join(run, "requests.log")
+    def start_sim(self, folder, name, *sim_options):
+        """A simulated handset on folder/NAME; returns (process, link, manifest path, log path)."""
+        link = os.path.join(folder, name)
+        manifest = os.path.join(folder, name + ".json")
+        log = os.path.join(folder, name + ".log")
         sim = subprocess.Popen([SIM, "--link", link, "--manifest", manifest, "--log", log,
                                 "--programmer", PROGRAMMER, *sim_options],
                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL)
+        self.addCleanup(self.stop_sim, sim)
         ready = sim.stdout.readline().decode()
         self.assertTrue(ready.startswith("READY"), ready)
+        return sim, link, manifest, log
+
+    @staticmethod
+    def stop_sim(sim):
+        if sim.poll() is None:
+            try:
+                sim.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                sim.send_signal(signal.SIGTERM)
+                sim.wait(timeout=10)
+        sim.stdout.close()
+
+    def new_run(self, settings):
+        run = tempfile.mkdtemp(dir=self.work)
+        with open(os.path.join(run, "a.ini"), "w") as ini:
+            ini.write(settings)
+        return run
+
+    def run_flash(self, settings, *sim_options):
+        """Runs one flashing session; returns (exit status, stderr, trace, manifest, request log)."""
+        run = self.new_run(settings)
+        sim, link, manifest, log = self.start_sim(run, "handset", *sim_options)
         flash = subprocess.run([self.flasher, "--port", link], cwd=run, stdin=subprocess.DEVNULL,
                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=600)
-        try:
-            sim.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            sim.send_signal(signal.SIGTERM)
-            sim.wait(timeout=10)
-        sim.stdout.close()
+        self.stop_sim(sim)
         with open(os.path.join(run, "trace.txt"), "rb") as trace:
             trace_bytes = trace.read()
         with open(manifest) as manifest_file:
@@ -154,6 +169,76 @@ class WholeRun(unittest.TestCase):
         self.assertIn("Can't Send CEFS", err)
         # No reset ever went out.
         self.assertFalse(any(line.split()[3:4] == ["0b"] for line in requests.splitlines()))
+
+    def test_three_handsets_at_once_one_vanishing_in_amss(self):
+        run = self.new_run("1011111")
+        # The middle handset takes the AMSS header and is gone before the AMSS image.
+        sims = [self.start_sim(run, f"handset{n}", *options)
+                for n, options in enumerate([(), ("--vanish-after", "4"), ()])]
+        flash = subprocess.run([self.flasher, *sum((["--port", link] for _, link, _, _ in sims), [])], cwd=run,
+                               stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=600)
+        out = flash.stdout.decode()
+        self.assertEqual(flash.returncode, 1, out + flash.stderr.decode())
+        for n in (0, 2):
+            self.stop_sim(sims[n][0])
+            with open(sims[n][2]) as manifest:
+                self.expect_images(json.load(manifest), "1011111")
+            with open(os.path.join(run, "runs", f"handset{n}", "trace.txt"), "rb") as trace:
+                self.expect_golden(trace.read(), "every_image.txt")
+        with open(os.path.join(run, "runs", "handset1", "trace.txt"), "rb") as trace:
+            last_line = trace.read().decode("latin-1").splitlines()[-1]
+        self.assertIn("AMSS", last_line)
+        # Not a terminal: one line per stage change and per outcome, then the summary.
+        lines = out.splitlines()
+        self.assertLess(lines.index("handset1: images AMSS"), lines.index("handset1: failed: " + last_line))
+        self.assertEqual(out.count("handset0: images FLASH.bin\n"), 1, out)
+        self.assertTrue(out.endswith("Summary:\n  handset0       OK\n  handset1       failed: %s\n"
+                                     "  handset2       OK\n" % last_line), out)
+
+    def test_interrupted_or_killed_run_of_several_leaves_no_child(self):
+        flasher = os.path.realpath(self.flasher)
+
+        def children():
+            found = []
+            for pid in filter(lambda pid: pid.isdigit() and int(pid) != parent.pid, os.listdir("/proc")):
+                try:
+                    with open(f"/proc/{pid}/cmdline", "rb") as cmdline:
+                        if cmdline.read().split(b"\0")[:2] == [flasher.encode(), b"--port"]:
+                            found.append(pid)
+                except OSError:
+                    pass
+            return found
+
+        for how in (signal.SIGINT, signal.SIGKILL):
+            with self.subTest(signal=how.name):
+                run = self.new_run("1011111")
+                sims = [self.start_sim(run, f"slow{n}", "--delay-ms", "30") for n in range(2)]
+                parent = subprocess.Popen([self.flasher, "--port", sims[0][1], "--port", sims[1][1], "--progress",
+                                           "json"], cwd=run, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE)
+                writing = set()
+                while len(writing) < 2:  # both past GO, their traces well begun
+                    event = json.loads(parent.stdout.readline())
+                    if event["stage"] == "partition table":
+                        writing.add(event["handset"])
+                self.assertEqual(len(children()), 2)
+                parent.send_signal(how)
+                rest = [json.loads(line) for line in parent.stdout.read().splitlines()]
+                parent.stdout.close()
+                status = parent.wait(timeout=30)
+                deadline = time.monotonic() + 10
+                while children() and time.monotonic() < deadline:
+                    time.sleep(0.05)
+                self.assertEqual(children(), [])
+                if how == signal.SIGINT:
+                    self.assertEqual(status, 1)
+                    ends = {event["handset"]: event for event in rest if "outcome" in event}
+                    for n, (_, link, _, _) in enumerate(sims):
+                        with open(os.path.join(run, "runs", f"slow{n}", "trace.txt"), "rb") as trace:
+                            last_line = trace.read().decode("latin-1").splitlines()[-1]
+                        self.assertEqual(ends[link]["outcome"], "interrupted")
+                        self.assertEqual(ends[link]["last_line"], last_line)
+                for sim, *_ in sims:
+                    sim.send_signal(signal.SIGTERM)
 
     def test_file_without_package_is_named_before_the_missing_images(self):
         run = tempfile.mkdtemp(dir=self.work)

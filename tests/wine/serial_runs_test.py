@@ -1,6 +1,8 @@
 """The serial road (Windows XP) of veltrane-flash.exe under Wine: the Win32 serial table on a
 dosdevices name linked to the simulated handset, through the programmer, GO, the port found
 again and a streaming run of every image."""
+import os
+
 from flash_case import FlashRunCase
 
 
@@ -21,6 +23,18 @@ class SerialRoad(FlashRunCase):
         self.assert_images_received(handset)
         # Before the programmer and again after GO.
         self.assertEqual(open_lines(trace), ["Open port \\\\.\\wceusbsh001 status 0"] * 2)
+
+    def test_two_handsets_at_once_each_in_a_run_folder_of_its_own(self):
+        handsets = [self.start_handset(name=f"handset{number}") for number in (1, 2)]
+        for number, handset in enumerate(handsets, 1):
+            self.prefix.link_device(f"wceusbsh00{number}", handset.link)
+        status, out, err, _ = self.flash("--port", "\\\\.\\wceusbsh001", "--port", "\\\\.\\wceusbsh002")
+        self.assertEqual(status, 0, out + err)
+        self.assertIn("Summary:\r\n  wceusbsh001    OK\r\n  wceusbsh002    OK", out)
+        for number, handset in enumerate(handsets, 1):
+            self.assert_images_received(handset)
+            trace = open(os.path.join(self.work, "run", "runs", f"wceusbsh00{number}", "trace.txt"), encoding="latin-1")
+            self.assertEqual(open_lines(trace.read().splitlines()), [f"Open port \\\\.\\wceusbsh00{number} status 0"] * 2)
 
     def test_search_tries_the_names_in_turn_until_the_twelfth_opens(self):
         handset = self.start_handset()

@@ -30,8 +30,10 @@ std::string HumanDuration(uint64_t seconds) {
     return text;
 }
 
-ConsoleDisplay::ConsoleDisplay(std::FILE* out, bool terminal, SessionState& session)
-    : out_(out), terminal_(terminal), session_(session) {
+ConsoleDisplay::ConsoleDisplay(std::FILE* out, bool terminal, SessionState& session, ProgressFormat format,
+                               std::string handset)
+    : out_(out), terminal_(terminal && format == ProgressFormat::kText), format_(format),
+      handset_(std::move(handset)), session_(session) {
     runStartMs_ = MonotonicMs();
     stageStartMs_ = runStartMs_;
 }
@@ -78,9 +80,35 @@ void ConsoleDisplay::ShowStepLabel(const LabelRequest& request, const char* text
     EndOpenLine();
     bytesBeforeStage_ += StageBytes();
     stage_ = name;
+    const bool image = request.labelControl >= 3019 && request.labelControl <= 3023;
+    image_ = image ? name : "";
     packetSize_ = request.labelControl == 3017 ? kProgrammerPacketSize : kImagePacketSize;
     stageStartMs_ = MonotonicMs();
+    if (format_ == ProgressFormat::kJson) {
+        ProgressEvent event = Snapshot(stageStartMs_);
+        event.done = event.total = event.bytesPerSecond = 0;  // the stage's transfer has not begun
+        WriteEvent(event);
+        return;
+    }
     std::fprintf(out_, "%s\n", name);
+    std::fflush(out_);
+}
+
+ProgressEvent ConsoleDisplay::Snapshot(uint64_t now) const {
+    ProgressEvent event;
+    event.handset = handset_;
+    event.stage = image_.empty() ? stage_ : kStageImages;
+    event.image = image_;
+    event.done = static_cast<uint64_t>(session_.doneCount.load()) * packetSize_;
+    event.total = static_cast<uint64_t>(session_.totalCount.load()) * packetSize_;
+    double seconds = static_cast<double>(now - stageStartMs_) / 1000.0;
+    event.bytesPerSecond = seconds > 0 ? static_cast<uint64_t>(static_cast<double>(event.done) / seconds) : 0;
+    event.elapsed = static_cast<double>(now - runStartMs_) / 1000.0;
+    return event;
+}
+
+void ConsoleDisplay::WriteEvent(const ProgressEvent& event) {
+    std::fprintf(out_, "%s\n", FormatProgressEvent(event).c_str());
     std::fflush(out_);
 }
 
@@ -91,15 +119,14 @@ void ConsoleDisplay::Render(bool force) {
     uint64_t now = MonotonicMs();
     if (!force && now - lastRenderMs_ < kRenderIntervalMs) return;
     lastRenderMs_ = now;
-    uint32_t done = session_.doneCount.load();
-    uint32_t total = session_.totalCount.load();
-    if (total == 0) return;
-    uint64_t bytes = static_cast<uint64_t>(done) * packetSize_;
-    uint64_t totalBytes = static_cast<uint64_t>(total) * packetSize_;
-    double seconds = static_cast<double>(now - stageStartMs_) / 1000.0;
-    double rate = seconds > 0 ? static_cast<double>(bytes) / seconds : 0;
+    const ProgressEvent event = Snapshot(now);
+    if (event.total == 0) return;
+    if (format_ == ProgressFormat::kJson) return WriteEvent(event);
+    const uint64_t bytes = event.done;
+    const uint64_t totalBytes = event.total;
+    const double rate = static_cast<double>(event.bytesPerSecond);
     uint64_t left = rate > 0 && totalBytes > bytes ? static_cast<uint64_t>(static_cast<double>(totalBytes - bytes) / rate) : 0;
-    unsigned percent = static_cast<unsigned>(static_cast<uint64_t>(done) * 100 / total);
+    unsigned percent = static_cast<unsigned>(bytes * 100 / totalBytes);
     char line[200];
     std::snprintf(line, sizeof line, "  %-15s %3u%%  %9s / %-9s  %9s/s  left %s  elapsed %s", stage_.c_str(), percent,
                   HumanBytes(bytes).c_str(), HumanBytes(totalBytes).c_str(), HumanBytes(static_cast<uint64_t>(rate)).c_str(),
@@ -124,7 +151,14 @@ void ConsoleDisplay::RunEnded(int showFinishPage) {
 void ConsoleDisplay::ShowPortWait(const std::string& line) {
     ScopedThreadLock hold(lock_);
     uint64_t now = MonotonicMs();
-    if (terminal_) {
+    if (format_ == ProgressFormat::kJson) {
+        if (portWaitShown_ && now - lastPortWaitMs_ < kPlainPortWaitMs) return;
+        ProgressEvent event = Snapshot(now);
+        event.stage = kStageWaiting;
+        event.image.clear();
+        event.done = event.total = event.bytesPerSecond = 0;
+        WriteEvent(event);
+    } else if (terminal_) {
         if (openLine_ == OpenLine::kProgress) EndOpenLine();  // keep the last figures of the stage
         std::fprintf(out_, "\r%s\033[K", line.c_str());
         openLine_ = OpenLine::kPortWait;
@@ -141,6 +175,17 @@ void ConsoleDisplay::CloseLine() {
     ScopedThreadLock hold(lock_);
     EndOpenLine();
     std::fflush(out_);
+}
+
+void ConsoleDisplay::ShowOutcome(const char* outcome, const std::string& lastLine) {
+    if (format_ != ProgressFormat::kJson) return;
+    ScopedThreadLock hold(lock_);
+    if (outcomeShown_) return;  // the first word stands
+    outcomeShown_ = true;
+    ProgressEvent event = Snapshot(MonotonicMs());
+    event.outcome = outcome;
+    event.lastLine = lastLine;
+    WriteEvent(event);
 }
 
 void ConsoleDisplay::EndOpenLine() {

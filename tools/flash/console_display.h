@@ -1,6 +1,7 @@
 // The console flasher's window: the run's labels and progress shown on a terminal. On a
 // terminal the progress is one line rewritten in place; otherwise (a log, a pipe) it is
-// plain lines. At most ten progress updates a second, whatever the monitor sends.
+// plain lines; for other programs, one JSON object per line. At most ten progress updates a
+// second, whatever the monitor sends.
 #pragma once
 
 #include <atomic>
@@ -10,12 +11,16 @@
 
 #include "session/thread_start.h"
 #include "session/window_seam.h"
+#include "tools/flash/progress_event.h"
 
 struct SessionState;
 
+enum class ProgressFormat { kText, kJson };
+
 class ConsoleDisplay final : public QuietWindow {
 public:
-    ConsoleDisplay(std::FILE* out, bool terminal, SessionState& session);
+    ConsoleDisplay(std::FILE* out, bool terminal, SessionState& session,
+                   ProgressFormat format = ProgressFormat::kText, std::string handset = {});
 
     void SetControlText(int control, const std::string& text) override;
     std::string GetControlText(int control) override;
@@ -30,6 +35,8 @@ public:
     void ShowPortWait(const std::string& line);
     // Ends a line left open on a terminal, so that what comes next starts a line of its own.
     void CloseLine();
+    // The run's last event in JSON, once (nothing in text, where the caller says it in words).
+    void ShowOutcome(const char* outcome, const std::string& lastLine);
 
     // True once the run reached its end with the reset acknowledged.
     bool Finished() const { return finished_.load() != 0; }
@@ -43,14 +50,19 @@ private:
     enum class OpenLine { kNone, kProgress, kPortWait };  // what the terminal's last line shows
 
     void Render(bool force);
+    ProgressEvent Snapshot(uint64_t now) const;  // with the lock held
+    void WriteEvent(const ProgressEvent& event);  // with the lock held
     uint64_t StageBytes() const;
     void EndOpenLine();  // with the lock held
 
     std::FILE* out_;
     bool terminal_;
+    ProgressFormat format_;
+    std::string handset_;
     SessionState& session_;
     ThreadLock lock_;  // the monitor renders while the worker shows labels
     std::string stage_ = "connecting";
+    std::string image_;  // stage_ once it names an image
     uint32_t packetSize_ = 4096;
     uint64_t stageStartMs_ = 0;
     uint64_t runStartMs_ = 0;
@@ -62,6 +74,7 @@ private:
     uint64_t lastPortWaitMs_ = 0;
     std::string status_;
     bool erased_ = false;
+    bool outcomeShown_ = false;
 };
 
 // "12.3 MB", "980 kB", "512 B".

@@ -2,8 +2,10 @@
 // is already in download mode, from a terminal. The same run driver, trace and protocol as
 // Veltrane.exe; no desktop programs or services are cleared (there are none to clear here).
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #ifdef _WIN32
 #include <io.h>
@@ -27,6 +29,9 @@
 #include "session/trace_log.h"
 #include "tools/flash/console_display.h"
 #include "tools/flash/console_port_search.h"
+#include "tools/flash/progress_event.h"
+#include "tools/flash/run_folders.h"
+#include "tools/flash/several_handsets.h"
 #ifdef _WIN32
 #include "transport/port_discovery.h"
 #include "ui/windows_version.h"
@@ -34,28 +39,37 @@
 
 namespace {
 
+const char kCommonOptions[] =
+    "  --package FILE   the file that carries the firmware package (default: this program)\n"
+    "  --settings FILE  the seven-character run settings (default: a.ini)\n"
+    "  --progress json  one JSON object per line on stdout instead of the progress display\n"
+    "  --runs DIR       with several ports: where the handsets' run folders go (default: runs)\n"
+    "With one port the run's record is written to trace.txt in the current directory. With\n"
+    "several, each handset is flashed at once by a process of its own in DIR/NAME (NAME: the\n"
+    "port's last path component), where its trace.txt lies; the exit status is 0 only when\n"
+    "every handset was flashed.\n";
+
 #ifdef _WIN32
-const char kUsage[] =
-    "usage: veltrane-flash [--port PORT] [--package FILE] [--settings FILE]\n"
+const char kPortUsage[] =
+    "usage: veltrane-flash [--port PORT]... [--package FILE] [--settings FILE] [--progress json] [--runs DIR]\n"
     "\n"
-    "Flashes a handset that is in download mode: the flash programmer, the partition table,\n"
+    "Flashes handsets that are in download mode: the flash programmer, the partition table,\n"
     "the images selected by the settings file, and reset.\n"
     "  --port PORT      a serial-style port (\\\\.\\wceusbsh001: the Windows XP road) or a WinUSB\n"
     "                   device interface path (\\\\?\\usb#...: the Vista and 7 road); without it\n"
-    "                   the Windows version decides and the port is searched as Veltrane.exe does\n"
-    "  --package FILE   the file that carries the firmware package (default: this program)\n"
-    "  --settings FILE  the seven-character run settings (default: a.ini)\n"
-    "The run's record is written to trace.txt in the current directory.\n";
+    "                   the Windows version decides and the port is searched as Veltrane.exe does;\n"
+    "                   named again, one more handset\n";
 #else
-const char kUsage[] =
-    "usage: veltrane-flash --port PATH [--package FILE] [--settings FILE]\n"
+const char kPortUsage[] =
+    "usage: veltrane-flash --port PATH [--port PATH]... [--package FILE] [--settings FILE] [--progress json]\n"
+    "                      [--runs DIR]\n"
     "\n"
-    "Flashes a handset that is in download mode on PATH (e.g. /dev/ttyUSB0): the flash\n"
+    "Flashes handsets that are in download mode on PATH (e.g. /dev/ttyUSB0): the flash\n"
     "programmer, the partition table, the images selected by the settings file, and reset.\n"
-    "  --package FILE   the file that carries the firmware package (default: this program)\n"
-    "  --settings FILE  the seven-character run settings (default: a.ini)\n"
-    "The run's record is written to trace.txt in the current directory.\n";
+    "  --port PATH      named again, one more handset\n";
 #endif
+
+std::string Usage() { return std::string(kPortUsage) + kCommonOptions; }
 
 std::string OwnProgramFile(const char* argv0) {
 #ifdef _WIN32
@@ -81,7 +95,7 @@ bool ChoosePortRoad() {
     }
     if (ApplyWindowsVersionGate()) return true;
     std::fprintf(stderr, "veltrane-flash: this Windows version has no download road of its own (XP, Vista and 7 "
-                         "have); name the port with --port\n%s", kUsage);
+                         "have); name the port with --port\n%s", Usage().c_str());
     return false;
 }
 
@@ -92,12 +106,19 @@ int SearchDownloadPortOnConsole(ConsoleDisplay& display) {
 bool ChoosePortRoad() {
     Environment = 0;  // the tty port, whatever the road
     if (!portPath.empty()) return true;
-    std::fprintf(stderr, "veltrane-flash: --port is required\n%s", kUsage);
+    std::fprintf(stderr, "veltrane-flash: --port is required\n%s", Usage().c_str());
     return false;
 }
 
 int SearchDownloadPortOnConsole(ConsoleDisplay&) { return 0; }
 #endif
+
+// A failed step ends the process from the run's thread: the JSON reader still hears how.
+ConsoleDisplay* runDisplay = nullptr;
+
+void ShowFailureAtExit() {
+    if (runDisplay) runDisplay->ShowOutcome(kOutcomeFailed, LastLineOf(ReadWholeText(kTraceFileName)));
+}
 
 }  // namespace
 
@@ -107,20 +128,39 @@ int main(int argc, char** argv) {
 #endif
     std::string package;
     std::string settings = kRunSettingsFile;
+    std::vector<std::string> ports;
+    std::string runs = "runs";
+    ProgressFormat format = ProgressFormat::kText;
     for (int i = 1; i < argc; ++i) {
         std::string option = argv[i];
         bool hasValue = i + 1 < argc;
-        if (option == "--port" && hasValue) portPath = argv[++i];
+        if (option == "--port" && hasValue) ports.push_back(argv[++i]);
         else if (option == "--package" && hasValue) package = argv[++i];
         else if (option == "--settings" && hasValue) settings = argv[++i];
-        else if (option == "--help" || option == "-h") {
-            std::fputs(kUsage, stdout);
+        else if (option == "--runs" && hasValue) runs = argv[++i];
+        else if (option == "--progress" && hasValue && (argv[i + 1] == std::string("json") || argv[i + 1] == std::string("text"))) {
+            format = argv[++i] == std::string("json") ? ProgressFormat::kJson : ProgressFormat::kText;
+        } else if (option == "--help" || option == "-h") {
+            std::fputs(Usage().c_str(), stdout);
             return 0;
         } else {
-            std::fprintf(stderr, "veltrane-flash: unexpected argument '%s'\n%s", argv[i], kUsage);
+            std::fprintf(stderr, "veltrane-flash: unexpected argument '%s'\n%s", argv[i], Usage().c_str());
             return 2;
         }
     }
+    if (ports.size() > 1) {
+        SeveralHandsetsRun run;
+        run.ports = ports;
+        run.runs = runs;
+        run.program = OwnProgramFile(argv[0]);
+        // The children run in folders of their own: what they share is named by full path.
+        if (!package.empty()) run.shared = {"--package", AbsolutePath(package)};
+        run.shared.insert(run.shared.end(), {"--settings", AbsolutePath(settings)});
+        run.format = format;
+        run.terminal = isatty(fileno(stdout)) != 0;
+        return FlashSeveralHandsets(run, stdout, stderr);
+    }
+    if (!ports.empty()) portPath = ports.front();
     if (!ChoosePortRoad()) return 2;
     if (package.empty()) package = OwnProgramFile(argv[0]);
     if (package.size() >= kExecutableFileNameSize) {
@@ -137,8 +177,10 @@ int main(int argc, char** argv) {
     initialMode = 0;
 
     SessionState session;
-    ConsoleDisplay display(stdout, isatty(fileno(stdout)) != 0, session);
+    ConsoleDisplay display(stdout, isatty(fileno(stdout)) != 0, session, format, portPath);
     session.window = &display;
+    runDisplay = &display;
+    std::atexit(ShowFailureAtExit);
     currentSession = &session;
     mainWindow = &display;
     // Boxes become lines on stderr: the failure text is the last thing the run says.
@@ -159,11 +201,17 @@ int main(int argc, char** argv) {
     InstallStepOperations(steps);
 
     RunSession();
+    std::string lastLine = LastLineOf(ReadWholeText(kTraceFileName));
     if (!display.Finished()) {
-        // The program file check failed: it put its text into the status line.
-        std::fprintf(stderr, "veltrane-flash: %s\n", display.GetControlText(kControlStatusText).c_str());
+        // Without a trace the program file check failed: it put its text into the status line.
+        const std::string status = display.GetControlText(kControlStatusText);
+        display.ShowOutcome(kOutcomeFailed, lastLine.empty() ? LastLineOf(status) : lastLine);
+        std::fprintf(stderr, "veltrane-flash: %s\n", status.c_str());
+        runDisplay = nullptr;
         return 1;
     }
-    std::printf("Finished: the handset acknowledged the reset. Trace: %s/%s\n", ".", kTraceFileName);
+    display.ShowOutcome(kOutcomeOk, lastLine);
+    runDisplay = nullptr;
+    if (format == ProgressFormat::kText) std::printf("Finished: the handset acknowledged the reset. Trace: %s/%s\n", ".", kTraceFileName);
     return 0;
 }

@@ -1,0 +1,87 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/support/temp_directory.h"
+#include "tools/flash/handset_table.h"
+#include "tools/flash/progress_event.h"
+#include "tools/flash/run_folders.h"
+
+TEST(SeveralHandsets, RunFolderNamesAndPortsNamedTwice) {
+    EXPECT_EQ(RunFolderNames({"/dev/ttyUSB0", "/dev/serial/ttyUSB0", "\\\\.\\wceusbsh001", "COM3:", "/dev/", "TTYUSB0",
+                              "ttyUSB0-2", ".."}),
+              (std::vector<std::string>{"ttyUSB0", "ttyUSB0-2", "wceusbsh001", "COM3_", "dev", "TTYUSB0-3", "ttyUSB0-2-2",
+                                        "handset"}));
+    EXPECT_EQ(PortNamedTwice({"/dev/ttyUSB0", "/dev/ttyUSB1"}), "");
+    EXPECT_EQ(PortNamedTwice({"/dev/ttyUSB0", "/dev/../dev/ttyUSB0"}), "/dev/../dev/ttyUSB0");
+#ifdef _WIN32
+    EXPECT_EQ(PortNamedTwice({"\\\\.\\wceusbsh001", "\\\\.\\WCEUSBSH001"}), "\\\\.\\WCEUSBSH001");
+#else
+    TempDirectory folder;  // a link to a port is the same port
+    WriteWholeFile("tty", "");
+    std::filesystem::create_symlink("tty", "handset");
+    EXPECT_EQ(PortNamedTwice({"tty", "handset"}), "handset");
+#endif
+}
+
+TEST(SeveralHandsets, EventsRoundTripAndStrayLinesAreNotEvents) {
+    ProgressEvent sent;
+    sent.handset = "\\\\.\\wceusbsh001";
+    sent.stage = kStageImages;
+    sent.image = "FLASH.bin";
+    sent.done = 110672263;
+    sent.total = 5000000000ull;
+    sent.bytesPerSecond = 1234567;
+    sent.elapsed = 61.25;
+    sent.outcome = kOutcomeFailed;
+    sent.lastLine = "Can't Send \"FLASH\"\tn\xE9\x01";
+    const std::string line = FormatProgressEvent(sent);
+    EXPECT_EQ(line.find_first_of("\n\x80\xE9\x01"), std::string::npos) << line;  // plain ASCII, one line
+    ProgressEvent read;
+    ASSERT_TRUE(ParseProgressEvent(line, read)) << line;
+    EXPECT_EQ(FormatProgressEvent(read), line);
+    EXPECT_EQ(read.lastLine, sent.lastLine);
+    EXPECT_EQ(read.total, sent.total);
+    for (const char* stray : {"", "Finished: the handset acknowledged the reset.", "{\"stage\":\"images\"}",
+                              "{\"handset\":\"a\"} trailing", "{\"handset\":\"\\u0100\"}", "{\"handset\":\"a\""})
+        EXPECT_FALSE(ParseProgressEvent(stray, read)) << stray;
+    EXPECT_EQ(LastLineOf("Open port\nCan't Send CEFS"), "Can't Send CEFS");
+    EXPECT_EQ(LastLineOf("Finish\r\n\r\n"), "Finish");
+}
+
+TEST(SeveralHandsets, PlainLinesOnStageChangesAndTheFirstOutcomeStands) {
+    std::FILE* out = std::tmpfile();
+    HandsetTable table({"ttyUSB0", "ttyUSB1"}, out, false);
+    ProgressEvent event;
+    event.stage = kStageImages;
+    event.image = "AMSS";
+    table.Apply(0, event);
+    event.done = 4096;  // figures alone: no line
+    table.Apply(0, event);
+    event.outcome = kOutcomeOk;
+    table.Apply(0, event);
+    ProgressEvent failed = event;
+    failed.outcome = kOutcomeFailed;
+    failed.lastLine = "Can't Close AMSS";
+    table.Apply(0, failed);  // too late: ttyUSB0 ended
+    table.Apply(1, failed);
+    failed.outcome = kOutcomeInterrupted;
+    table.Apply(1, failed);
+    EXPECT_FALSE(table.AllSucceeded());
+    EXPECT_TRUE(table.Interrupted().empty());
+    table.PrintSummary();
+    std::rewind(out);
+    std::string shown;
+    for (int c; (c = std::fgetc(out)) != EOF;) shown += static_cast<char>(c);
+    std::fclose(out);
+    EXPECT_EQ(shown,
+              "ttyUSB0: images AMSS\n"
+              "ttyUSB0: OK\n"
+              "ttyUSB1: failed: Can't Close AMSS\n"
+              "Summary:\n"
+              "  ttyUSB0        OK\n"
+              "  ttyUSB1        failed: Can't Close AMSS\n");
+}

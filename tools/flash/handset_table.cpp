@@ -1,0 +1,84 @@
+#include "tools/flash/handset_table.h"
+
+#include "tools/flash/console_display.h"
+
+namespace {
+constexpr uint64_t kDrawIntervalMs = 100;
+
+std::string StageOf(const ProgressEvent& event) {
+    if (event.outcome == kOutcomeOk) return "OK";
+    if (event.Ended()) return event.outcome;
+    return event.stage.empty() ? kStageStarting : event.stage;
+}
+}  // namespace
+
+HandsetTable::HandsetTable(std::vector<std::string> names, std::FILE* out, bool terminal)
+    : out_(out), terminal_(terminal) {
+    for (std::string& name : names) rows_.push_back(Row{std::move(name), ProgressEvent{}});
+}
+
+void HandsetTable::Apply(size_t row, const ProgressEvent& event) {
+    Row& kept = rows_[row];
+    if (kept.event.Ended()) return;  // the first outcome stands
+    const bool newStage = event.stage != kept.event.stage || event.image != kept.event.image;
+    kept.event = event;
+    if (!out_ || terminal_ || !(newStage || event.Ended())) return;
+    const std::string detail = event.outcome == kOutcomeOk ? "" : event.lastLine;
+    if (event.Ended())
+        std::fprintf(out_, "%s: %s%s%s\n", kept.name.c_str(), StageOf(event).c_str(), detail.empty() ? "" : ": ",
+                     detail.c_str());
+    else
+        std::fprintf(out_, "%s: %s%s%s\n", kept.name.c_str(), event.stage.c_str(), event.image.empty() ? "" : " ",
+                     event.image.c_str());
+    std::fflush(out_);
+}
+
+std::string HandsetTable::RowLine(const Row& row) const {
+    const ProgressEvent& event = row.event;
+    char line[200];
+    const unsigned percent = event.total ? static_cast<unsigned>(event.done * 100 / event.total) : 0;
+    std::snprintf(line, sizeof line, "  %-14s %-16s %-9s %3u%%  %6.2f MB/s  %s", row.name.c_str(), StageOf(event).c_str(),
+                  event.image.c_str(), percent, static_cast<double>(event.bytesPerSecond) / 1e6,
+                  HumanDuration(static_cast<uint64_t>(event.elapsed)).c_str());
+    return line;
+}
+
+void HandsetTable::Draw(uint64_t nowMs, bool force) {
+    if (!out_ || !terminal_ || (!force && drawn_ && nowMs - lastDrawMs_ < kDrawIntervalMs)) return;
+    if (drawn_) std::fprintf(out_, "\033[%zuA", rows_.size());  // back to the first row
+    for (const Row& row : rows_) std::fprintf(out_, "\r%s\033[K\n", RowLine(row).c_str());
+    std::fflush(out_);
+    drawn_ = true;
+    lastDrawMs_ = nowMs;
+}
+
+void HandsetTable::PrintSummary() {
+    std::vector<std::string> interrupted = Interrupted();
+    if (!interrupted.empty()) {
+        std::string names;
+        for (const std::string& name : interrupted) names += (names.empty() ? "" : ", ") + name;
+        std::fprintf(out_, "Interrupted: %s\n", names.c_str());
+    }
+    std::fprintf(out_, "Summary:\n");
+    for (const Row& row : rows_) {
+        const ProgressEvent& event = row.event;
+        if (event.outcome == kOutcomeOk) std::fprintf(out_, "  %-14s OK\n", row.name.c_str());
+        else
+            std::fprintf(out_, "  %-14s %s: %s\n", row.name.c_str(), event.Ended() ? event.outcome.c_str() : kOutcomeFailed,
+                         event.lastLine.c_str());
+    }
+    std::fflush(out_);
+}
+
+bool HandsetTable::AllSucceeded() const {
+    for (const Row& row : rows_)
+        if (row.event.outcome != kOutcomeOk) return false;
+    return true;
+}
+
+std::vector<std::string> HandsetTable::Interrupted() const {
+    std::vector<std::string> names;
+    for (const Row& row : rows_)
+        if (row.event.outcome == kOutcomeInterrupted) names.push_back(row.name);
+    return names;
+}
