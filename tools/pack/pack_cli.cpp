@@ -56,7 +56,7 @@ int RunCreate(const std::vector<std::string>& arguments, std::ostream& out, std:
         if (i + 1 >= arguments.size()) return UsageError(err, option + " needs a value");
         const std::string& value = arguments[i + 1];
         if (option == "--images" || option == "--from") {
-            if (!options.imagesFolder.empty()) return UsageError(err, "create takes one of --images and --from");
+            if (!options.imagesFolder.empty()) return UsageError(err, "create takes --images or --from, once");
             options.imagesFolder = value;
             fromDescription = option == "--from";
         } else if (option == "--family") {
