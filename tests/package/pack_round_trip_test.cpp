@@ -1,5 +1,5 @@
-// One package of the shipped image sizes, built by veltrane-pack behind an executable and
-// loaded back slot by slot as a run loads it.
+// Packages built by veltrane-pack: one of the shipped image sizes behind an executable,
+// loaded back slot by slot as a run loads it; and packages taken apart and built again.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -12,6 +12,7 @@
 #include "session/run_settings.h"
 #include "tests/package/package_builder.h"
 #include "tests/support/temp_directory.h"
+#include "tools/digest/sha256.h"
 #include "tools/pack/pack_commands.h"
 
 namespace fs = std::filesystem;
@@ -58,6 +59,58 @@ TEST(PackRoundTripTest, ShippedSizesLoadBackExactlyInTheirChunks) {
             EXPECT_EQ(buffer->chunkCount, 139u);
         }
     }
+}
+
+int RunQuietly(const std::vector<std::string>& arguments) {
+    std::ostringstream out;
+    std::ostringstream err;
+    const int status = RunPackTool(arguments, out, err);
+    EXPECT_EQ(err.str(), "");
+    return status;
+}
+
+// create, extract, create --from: the same file again, bare or behind an executable, with
+// family codes that package.json must escape and an empty image beside absent slots.
+TEST(PackRoundTripTest, ExtractThenCreateFromGivesTheSameFile) {
+    TempDirectory directory;
+    fs::create_directory("images");
+    const std::vector<int> sizes = {30, 0, -1, 58, -1, -1, -1, -1, -1, 4000};
+    for (uint32_t slot = 0; slot < sizes.size(); ++slot)
+        if (sizes[slot] >= 0) WriteWholeFile(fs::path("images") / kSlotFileNames[slot], PatternBytes(sizes[slot], slot));
+    WriteWholeFile("in.exe", "MZ" + PatternBytes(5000, 99));
+
+    struct Build {
+        std::string family, id, executable;
+    };
+    const std::vector<Build> builds = {{"C", "47", ""}, {"\"", "0xFFFFFF10", "in.exe"}, {"\x01", "0x0110", ""}};
+    for (std::size_t i = 0; i < builds.size(); ++i) {
+        const Build& build = builds[i];
+        const std::string folder = "out" + std::to_string(i);
+        std::vector<std::string> exe;
+        if (!build.executable.empty()) exe = {"--exe", build.executable};
+        std::vector<std::string> first = {"create", "--images", "images", "--family", build.family, "--id", build.id,
+                                          "--out", "first.exe"};
+        std::vector<std::string> again = {"create", "--from", folder, "--out", "again.exe"};
+        first.insert(first.end(), exe.begin(), exe.end());
+        again.insert(again.end(), exe.begin(), exe.end());
+        ASSERT_EQ(RunQuietly(first), 0);
+        ASSERT_EQ(RunQuietly({"extract", "first.exe", folder}), 0);
+        ASSERT_EQ(RunQuietly(again), 0) << i;
+        EXPECT_EQ(ReadWholeFile("again.exe"), ReadWholeFile("first.exe")) << i;
+    }
+
+    const auto digest = [](int size, uint32_t slot) {
+        const std::string bytes = PatternBytes(static_cast<std::size_t>(size), slot);
+        return Sha256Hex(bytes.data(), bytes.size());
+    };
+    EXPECT_EQ(ReadWholeFile(fs::path("out0") / "package.json"),
+              "{\n  \"family_code\": \"C\",\n  \"identification_word\": 47,\n  \"check_byte\": 14,\n  \"images\": [\n"
+              "    {\"slot\": 0, \"name\": \"NPRG7200A.hex\", \"size\": 30, \"sha256\": \"" + digest(30, 0) + "\"},\n"
+              "    {\"slot\": 1, \"name\": \"partition.mbn\", \"size\": 0, \"sha256\": \"" + digest(0, 1) + "\"},\n"
+              "    {\"slot\": 3, \"name\": \"qcsbl.mbn\", \"size\": 58, \"sha256\": \"" + digest(58, 3) + "\"},\n"
+              "    {\"slot\": 9, \"name\": \"amss.mbn\", \"size\": 4000, \"sha256\": \"" + digest(4000, 9) + "\"}\n"
+              "  ]\n}\n");
+    EXPECT_NE(ReadWholeFile(fs::path("out2") / "package.json").find("\"family_code\": \"\\u0001\""), std::string::npos);
 }
 
 }  // namespace

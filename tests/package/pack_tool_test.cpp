@@ -1,7 +1,10 @@
-// veltrane-pack: building, listing and verifying packages, its refusals and exit statuses.
+// veltrane-pack: building, listing, verifying and extracting packages, its refusals and exit statuses.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <map>
+#include <set>
 #include <fstream>
 #include <sstream>
 
@@ -209,6 +212,10 @@ TEST_F(PackToolTest, UsageErrorsAreStatusTwo) {
         {"create", "--images", "images", "--family", "C", "--id", "4294967296", "--out", "o"},
         {"create", "--images", "images", "--family", "C", "--id", "47", "--out"},
         {"create", "--images", "images", "--family", "C", "--id", "47", "--out", "o", "--colour", "red"},
+        {"create", "--from", "x", "--id", "47", "--out", "o"},
+        {"create", "--from", "x", "--images", "images", "--out", "o"},
+        {"extract", "out.exe"},
+        {"extract", "out.exe", "x", "--forse"},
     };
     for (const auto& arguments : misuses) {
         const ToolResult result = RunTool(arguments);
@@ -277,6 +284,127 @@ TEST_F(PackToolTest, FilesWithoutPackageAreBadInput) {
         EXPECT_NE(result.err.find("carries no package"), std::string::npos) << result.err;
         EXPECT_EQ(RunTool({command, "absent.exe"}).status, 1) << command;
     }
+}
+
+// Every file under the current folder with its content: what a refusal must leave as it was.
+std::map<std::string, std::string> Snapshot() {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator("."))
+        files[entry.path().generic_string()] = entry.is_regular_file() ? ReadWholeFile(entry.path()) : "(folder)";
+    return files;
+}
+
+void Rewrite(const fs::path& path, const std::string& from, const std::string& to) {
+    std::string text = ReadWholeFile(path);
+    const std::size_t at = text.find(from);
+    ASSERT_NE(at, std::string::npos) << from;
+    WriteWholeFile(path, text.replace(at, from.size(), to));
+}
+
+std::string In(const char* folder, const char* name) { return (fs::path(folder) / name).string(); }
+
+// Each case starts from out.exe extracted into x/, spoils something, and must be refused
+// with its one-line reason, writing nothing.
+TEST_F(PackToolTest, ExtractAndCreateFromRefuseWritingNothing) {
+    const std::vector<std::string> extract = {"extract", "out.exe", "y"};
+    const std::vector<std::string> from = {"create", "--from", "x", "--out", "again.exe"};
+    const std::string json = In("x", "package.json");
+    const auto cut = [] {
+        TestPackage package = TestPackage::WithSizes({10, 20, 30, 40});
+        package.header.directory[1].offset = 0xFFFFFF00u;
+        const std::string bytes = package.Bytes();
+        WriteWholeFile("out.exe", bytes.substr(0, bytes.size() - 1));
+    };
+    struct Refusal {
+        std::function<void()> spoil;
+        std::vector<std::string> arguments;
+        std::string reason;
+    };
+    const std::vector<Refusal> refusals = {
+        {[] { fs::create_directory("y"); WriteWholeFile(In("y", "partition.mbn"), "old"); }, extract,
+         In("y", "partition.mbn") + " already exists; --force overwrites it"},
+        {[] { fs::create_directory("y"); WriteWholeFile(In("y", "package.json"), "{}"); }, extract,
+         In("y", "package.json") + " already exists"},
+        {[] { fs::create_directory("y"); WriteWholeFile(In("y", "FLASH.bin"), "old"); }, extract,
+         In("y", "FLASH.bin") + " is an image this package lacks; --force removes it"},
+        {[] { fs::create_directory("y"); fs::create_directory(In("y", "amss.mbn")); }, extract,
+         In("y", "amss.mbn") + " is a folder"},
+        {cut, extract, "out.exe is not sound: 2 problem(s)"},
+        {[] { WriteWholeFile("out.exe", std::string(1000, '\x01')); }, extract, "out.exe carries no package"},
+        {[&] { fs::remove(json); }, from, json + " not found"},
+        {[&] { Rewrite(json, "14,", "14,,"); }, from, json + ": line 4: expected '\"'"},
+        {[&] { Rewrite(json, "47", "047"); }, from, json + ": line 3: number with a leading zero"},
+        {[&] { Rewrite(json, "\"check_byte\"", "\"checkbyte\""); }, from, "unknown field \"checkbyte\""},
+        {[&] { Rewrite(json, "\"C\"", "\"CC\""); }, from, "family_code must be one character"},
+        {[&] { Rewrite(json, "\"size\": 464, ", ""); }, from, ": line 7: an image needs slot, name, size and sha256"},
+        {[&] { Rewrite(json, "\"partition.mbn\"", "\"qcsbl.mbn\""); }, from, "slot 1 is partition.mbn, not \"qcsbl.mbn\""},
+        {[&] { Rewrite(json, "\"slot\": 3", "\"slot\": 1, \"x\": 1"); }, from, "unknown image field \"x\""},
+        {[&] { Rewrite(json, "\"slot\": 3, \"name\": \"qcsbl.mbn\"", "\"slot\": 1, \"name\": \"partition.mbn\""); },
+         from, "images must be listed in slot order, each slot once"},
+        {[&] { Rewrite(json, "\"sha256\": \"", "\"sha256\": \"A"); }, from, "sha256 must be 64 lowercase"},
+        {[&] { Rewrite(json, "\n}\n", "\n}\n}"); }, from, "text after the closing brace"},
+        {[&] { Rewrite(json, "\"check_byte\": 14", "\"check_byte\": 13"); }, from, json + ": check byte 13; packages are built with 14"},
+        {[] { WriteWholeFile(In("x", "partition.mbn"), std::string(465, 'p')); }, from,
+         In("x", "partition.mbn") + " has 465 bytes; " + In("x", "package.json") + " gives 464"},
+        {[] { WriteWholeFile(In("x", "partition.mbn"), std::string(464, 'p')); }, from,
+         In("x", "partition.mbn") + " differs from its SHA-256 in " + In("x", "package.json")},
+        {[] { fs::remove(In("x", "qcsbl.mbn")); }, from, In("x", "qcsbl.mbn") + " is missing; it is listed in"},
+        {[] { WriteWholeFile(In("x", "FLASH.bin"), "new"); }, from, In("x", "FLASH.bin") + " is not listed in"},
+    };
+    for (const Refusal& refusal : refusals) {
+        TempDirectory caseDirectory;
+        WriteImages({30, 464, -1, 58});
+        ASSERT_EQ(Create().status, 0);
+        ASSERT_EQ(RunTool({"extract", "out.exe", "x"}).status, 0);
+        refusal.spoil();
+        const auto before = Snapshot();
+        const ToolResult result = RunTool(refusal.arguments);
+        EXPECT_EQ(result.status, 1) << refusal.reason;
+        EXPECT_NE(result.err.find(refusal.reason), std::string::npos) << result.err;
+        EXPECT_EQ(LineCount(result.err), 1u) << result.err;
+        EXPECT_EQ(Snapshot(), before) << refusal.reason;
+    }
+
+    // A package that points outside its file is refused with verify's words, and with list's
+    // when there is no package at all.
+    cut();
+    const ToolResult verify = RunTool({"verify", "out.exe"});
+    EXPECT_NE(verify.out.find("outside the file"), std::string::npos);
+    EXPECT_EQ(RunTool(extract).out, verify.out);
+    WriteWholeFile("plain.exe", "MZ");
+    EXPECT_EQ(RunTool({"extract", "plain.exe", "y"}).err, RunTool({"list", "plain.exe"}).err);
+}
+
+TEST_F(PackToolTest, ExtractForceOverwritesAndRemovesImagesThePackageLacks) {
+    WriteImages({30, 464, -1, 58});
+    ASSERT_EQ(Create().status, 0);
+    fs::create_directory("x");
+    for (const char* name : {"partition.mbn", "FLASH.bin", "package.json"}) WriteWholeFile(In("x", name), "old");
+    const ToolResult result = RunTool({"extract", "out.exe", "x", "--force"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator("x")) names.insert(entry.path().filename().string());
+    EXPECT_EQ(names, (std::set<std::string>{"NPRG7200A.hex", "partition.mbn", "qcsbl.mbn", "package.json"}));
+    EXPECT_EQ(ReadWholeFile(In("x", "partition.mbn")), images[kSlotPartition]);
+    EXPECT_NE(ReadWholeFile(In("x", "package.json")), "old");
+}
+
+// Whatever built it: ids of its own, a presence byte of 2 for an absent slot, two entries
+// sharing their bytes, and a check byte the program refuses (a warning, not a refusal).
+TEST_F(PackToolTest, ExtractTakesAPackageLaidOutByAnotherBuilder) {
+    TestPackage package = TestPackage::WithSizes({10, 20, 30});
+    package.header.checkByte = 13;
+    for (DirectoryEntry& entry : package.header.directory) entry.id = 0xEE;
+    package.header.directory[5] = package.header.directory[1];
+    package.header.directory[6].presence = 2;
+    WriteWholeFile("other.exe", package.Bytes());
+    const ToolResult result = RunTool({"extract", "other.exe", "x"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "veltrane-pack: warning: check byte 13, expected 14: the program refuses the package\n");
+    EXPECT_EQ(ReadWholeFile(In("x", "oemsbl.mbn")), *package.images[1]);
+    EXPECT_EQ(ReadWholeFile(In("x", "qcsblhd_cfgdata.mbn")), *package.images[2]);
+    EXPECT_FALSE(fs::exists(In("x", "appsboothd.mbn")));
+    EXPECT_NE(ReadWholeFile(In("x", "package.json")).find("\"check_byte\": 13"), std::string::npos);
 }
 
 }  // namespace

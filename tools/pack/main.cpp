@@ -1,4 +1,4 @@
-// veltrane-pack: builds, lists and verifies the firmware package appended to Veltrane.exe.
+// veltrane-pack: builds, lists, verifies and extracts the firmware package appended to Veltrane.exe.
 #include <iostream>
 #include <string>
 #include <vector>

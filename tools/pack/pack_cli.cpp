@@ -10,8 +10,10 @@
 namespace {
 constexpr const char* kUsage =
     "usage: veltrane-pack create --images DIR --family C --id N [--exe IN.exe] --out OUT\n"
+    "       veltrane-pack create --from DIR [--exe IN.exe] --out OUT\n"
     "       veltrane-pack list FILE\n"
     "       veltrane-pack verify FILE\n"
+    "       veltrane-pack extract FILE DIR [--force]\n"
     "--id is decimal (a leading 0 changes nothing), or hexadecimal after 0x: 47 or 0x2F\n";
 
 int UsageError(std::ostream& err, const std::string& message) {
@@ -48,12 +50,15 @@ int RunCreate(const std::vector<std::string>& arguments, std::ostream& out, std:
     CreateOptions options;
     bool haveFamily = false;
     bool haveId = false;
+    bool fromDescription = false;
     for (std::size_t i = 1; i < arguments.size(); i += 2) {
         const std::string& option = arguments[i];
         if (i + 1 >= arguments.size()) return UsageError(err, option + " needs a value");
         const std::string& value = arguments[i + 1];
-        if (option == "--images") {
+        if (option == "--images" || option == "--from") {
+            if (!options.imagesFolder.empty()) return UsageError(err, "create takes --images or --from, once");
             options.imagesFolder = value;
+            fromDescription = option == "--from";
         } else if (option == "--family") {
             if (value.size() != 1) return UsageError(err, "--family takes one character, e.g. C");
             options.familyCode = static_cast<uint8_t>(value[0]);
@@ -70,13 +75,30 @@ int RunCreate(const std::vector<std::string>& arguments, std::ostream& out, std:
             return UsageError(err, "unknown option " + option);
         }
     }
-    if (options.imagesFolder.empty()) return UsageError(err, "create needs --images");
-    if (!haveFamily) return UsageError(err, "create needs --family");
-    if (!haveId) return UsageError(err, "create needs --id");
+    if (options.imagesFolder.empty()) return UsageError(err, "create needs --images or --from");
+    if (fromDescription && (haveFamily || haveId))
+        return UsageError(err, "--from takes the family code and id from package.json: no --family or --id");
+    if (!fromDescription && !haveFamily) return UsageError(err, "create needs --family");
+    if (!fromDescription && !haveId) return UsageError(err, "create needs --id");
     if (options.output.empty()) return UsageError(err, "create needs --out");
+    if (fromDescription) {
+        if (const int status = TakeFolderDescription(options, err); status != kExitDone) return status;
+    }
     const int status = CreatePackage(options, out, err);
     if (status == kExitDone) WarnIfAgentCannotSwitch(options.identificationWord, err);
     return status;
+}
+
+int RunExtract(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+    bool force = false;
+    std::vector<std::string> names;
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] == "--force") force = true;
+        else if (arguments[i].rfind("--", 0) == 0) return UsageError(err, "unknown option " + arguments[i]);
+        else names.push_back(arguments[i]);
+    }
+    if (names.size() != 2) return UsageError(err, "extract takes a file and a folder");
+    return ExtractPackage(names[0], names[1], force, out, err);
 }
 }  // namespace
 
@@ -84,6 +106,7 @@ int RunPackTool(const std::vector<std::string>& arguments, std::ostream& out, st
     if (arguments.empty()) return UsageError(err, "no command given");
     const std::string& command = arguments[0];
     if (command == "create") return RunCreate(arguments, out, err);
+    if (command == "extract") return RunExtract(arguments, out, err);
     if (command == "list" || command == "verify") {
         if (arguments.size() != 2) return UsageError(err, command + " takes one file");
         return command == "list" ? ListPackage(arguments[1], out, err) : VerifyPackage(arguments[1], out, err);

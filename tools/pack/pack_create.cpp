@@ -4,7 +4,6 @@
 #include <memory>
 #include <optional>
 #include <ostream>
-#include <random>
 #include <system_error>
 
 #include "package/image_slots.h"
@@ -13,6 +12,7 @@
 #include "package/package_marker.h"
 #include "package/package_reader.h"
 #include "tools/pack/pack_commands.h"
+#include "tools/pack/temporary_file.h"
 #include "tools/digest/sha256.h"
 
 namespace fs = std::filesystem;
@@ -108,14 +108,6 @@ void CheckRoundTrip(const fs::path& written, uint64_t expectedBase, const Packag
         const bool same = (read == EntryRead::kRead || read == EntryRead::kEmpty) && hash.Digest() == sources[slot].digest;
         if (!same) throw BuildError{std::string("round trip failed: ") + kSlotFileNames[slot] + " reads back differently"};
     }
-}
-
-fs::path TemporaryBeside(const fs::path& output) {
-    std::random_device seed;
-    const fs::path folder = output.has_parent_path() ? output.parent_path() : fs::path(".");
-    char suffix[32];
-    std::snprintf(suffix, sizeof suffix, ".partial-%08x", static_cast<unsigned>(seed()));
-    return folder / (output.filename().string() + suffix);
 }
 
 void Build(const CreateOptions& options, std::ostream& out, const fs::path& temporary, bool& temporaryCreated) {
