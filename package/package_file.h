@@ -1,27 +1,13 @@
 // Read access to the program file that carries the package: opened for reading with
 // sharing allowed for every other reader and writer, with a sequential-scan hint, and
-// closed when the object goes. One handle per read operation; nothing is kept open.
+// closed when the object goes. One handle per read operation; nothing is kept open but the
+// handle of an image that is being sent chunk by chunk (ChunkSource).
 #pragma once
 
 #include <cstdint>
 #include <memory>
 
 #include "protocol/packet_buffer.h"
-
-// A read-only view of part of the package file, valid as long as the object lives.
-class FileView : public PayloadKeeper {
-public:
-    FileView(void* mapping, std::size_t mappedLength, const uint8_t* bytes);
-    ~FileView() override;
-    FileView(const FileView&) = delete;
-    FileView& operator=(const FileView&) = delete;
-    const uint8_t* Bytes() const { return bytes_; }
-
-private:
-    void* mapping_;
-    std::size_t mappedLength_;
-    const uint8_t* bytes_;
-};
 
 class PackageFile {
 public:
@@ -43,9 +29,10 @@ public:
     // allows (one, for any image size on Windows and for images below 2 GiB elsewhere).
     // Returns the count read: fewer only at end of file or on a read error.
     uint32_t Read(void* buffer, uint32_t length);
-    // Maps `length` bytes from `position` for reading without a copy; null where the
-    // system maps no files for us (the caller reads them instead).
-    std::unique_ptr<FileView> Map(uint64_t position, uint32_t length);
+    // The `length` bytes from `position` as a payload read chunk by chunk while it is sent,
+    // through a handle of its own; null where images are read whole instead (Windows), or
+    // when no handle can be had (the caller reads them whole then).
+    std::unique_ptr<PayloadSource> ChunkSource(uint64_t position, uint32_t length);
 
 private:
 #ifdef _WIN32

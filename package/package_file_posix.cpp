@@ -2,9 +2,10 @@
 
 #include <cerrno>
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <new>
 
 PackageFile::~PackageFile() { Close(); }
 
@@ -56,29 +57,63 @@ uint32_t PackageFile::Read(void* buffer, uint32_t length) {
     return done;
 }
 
-// Images are mapped rather than read: a 100 MB image then costs neither a copy nor a
-// page fault for each of its fresh pages. The file is the program's own executable (or a
-// package named on the command line), which the system does not let anyone rewrite
-// while it runs.
-std::unique_ptr<FileView> PackageFile::Map(uint64_t position, uint32_t length) {
-    if (descriptor_ < 0 || length == 0) return nullptr;
-    const auto page = static_cast<uint64_t>(::sysconf(_SC_PAGESIZE));
-    const uint64_t start = position - position % page;
-    const std::size_t mappedLength = static_cast<std::size_t>(position - start) + length;
-    int flags = MAP_PRIVATE;
-#ifdef MAP_POPULATE
-    flags |= MAP_POPULATE;  // all pages at once, from the page cache
-#endif
-    void* mapping = ::mmap(nullptr, mappedLength, PROT_READ, flags, descriptor_, static_cast<off_t>(start));
-    if (mapping == MAP_FAILED) return nullptr;
-    const uint8_t* bytes = static_cast<const uint8_t*>(mapping) + (position - start);
-    return std::make_unique<FileView>(mapping, mappedLength, bytes);
+namespace {
+
+// Room for one chunk: one buffer for the whole process, grown to the largest chunk asked
+// for and kept (only the download worker reads chunks, one image at a time). Never freed,
+// like the transfer buffers. Null when the memory cannot be had.
+uint8_t* ChunkSpace(uint32_t length) {
+    static std::unique_ptr<uint8_t[]> space;
+    static uint32_t capacity = 0;
+    if (length > capacity) {
+        space.reset(new (std::nothrow) uint8_t[length]);
+        capacity = space ? length : 0;
+    }
+    return space.get();
 }
 
-FileView::FileView(void* mapping, std::size_t mappedLength, const uint8_t* bytes)
-    : mapping_(mapping), mappedLength_(mappedLength), bytes_(bytes) {}
+// An image read chunk by chunk with positioned reads into the chunk buffer: a 100 MB image
+// then costs neither its size in memory nor a page fault for each of its pages, and each
+// chunk is framed from memory the cache already holds. The file is the program's own
+// executable (or a package named on the command line), which the system does not let
+// anyone rewrite while it runs; a read that still comes up short fails the chunk.
+class FileChunks final : public PayloadSource {
+public:
+    FileChunks(int descriptor, uint64_t position, uint32_t length)
+        : descriptor_(descriptor), position_(position), length_(length) {}
+    ~FileChunks() override { ::close(descriptor_); }
+    FileChunks(const FileChunks&) = delete;
+    FileChunks& operator=(const FileChunks&) = delete;
 
-FileView::~FileView() { ::munmap(mapping_, mappedLength_); }
+    const uint8_t* Read(uint64_t offset, uint32_t length) override {
+        if (offset > length_ || length > length_ - offset) return nullptr;
+        uint8_t* space = ChunkSpace(length);
+        if (!space) return nullptr;
+        uint32_t done = 0;
+        while (done < length) {
+            const ssize_t count = ::pread(descriptor_, space + done, length - done,
+                                          static_cast<off_t>(position_ + offset + done));
+            if (count < 0 && errno == EINTR) continue;
+            if (count <= 0) return nullptr;
+            done += static_cast<uint32_t>(count);
+        }
+        return space;
+    }
+
+private:
+    int descriptor_;
+    uint64_t position_;
+    uint32_t length_;
+};
+
+}  // namespace
+
+std::unique_ptr<PayloadSource> PackageFile::ChunkSource(uint64_t position, uint32_t length) {
+    if (descriptor_ < 0 || length == 0) return nullptr;
+    const int descriptor = ::fcntl(descriptor_, F_DUPFD_CLOEXEC, 0);
+    if (descriptor < 0) return nullptr;
+    return std::make_unique<FileChunks>(descriptor, position, length);
+}
 
 bool ProgramFileExists(const char* path) {
     struct stat status {};

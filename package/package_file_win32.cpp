@@ -75,13 +75,8 @@ uint32_t PackageFile::Read(void* buffer, uint32_t length) {
     return done;
 }
 
-// Windows reads the images: the serial and WinUSB pipes, not the host, set the pace there.
-std::unique_ptr<FileView> PackageFile::Map(uint64_t, uint32_t) { return nullptr; }
-
-FileView::FileView(void* mapping, std::size_t mappedLength, const uint8_t* bytes)
-    : mapping_(mapping), mappedLength_(mappedLength), bytes_(bytes) {}
-
-FileView::~FileView() = default;
+// Windows reads the images whole: the serial and WinUSB pipes, not the host, set the pace there.
+std::unique_ptr<PayloadSource> PackageFile::ChunkSource(uint64_t, uint32_t) { return nullptr; }
 
 bool ProgramFileExists(const char* path) {
     if (!path || !*path) return false;

@@ -30,9 +30,8 @@ ImageLoad LoadSlot(PacketBuffer& buffer) {
     if (!LocatePackage(file, base)) return ImageLoad::kFailed;
 
     if (EntryInsideFile(fileSize, base, entry) && entry.size != 0) {
-        if (std::unique_ptr<FileView> view = file.Map(base + entry.offset, entry.size)) {
-            const uint8_t* bytes = view->Bytes();
-            buffer.UsePayload(bytes, entry.size, std::move(view));
+        if (std::unique_ptr<PayloadSource> source = file.ChunkSource(base + entry.offset, entry.size)) {
+            buffer.UsePayloadSource(std::move(source), entry.size);
             buffer.SetPayloadLength(entry.size);
             return ImageLoad::kLoaded;
         }

@@ -1,8 +1,11 @@
 // Loading one image of the package into a PacketBuffer for its transfer.
 //
 // The result says how the payload came to be (PacketBuffer::imageLoad):
-//   kLoaded     the slot is present and its whole image was read: payload holds totalLength
-//               bytes, chunkCount = totalLength / chunkSize rounded up.
+//   kLoaded     the slot is present and its whole image can be had: totalLength bytes,
+//               chunkCount = totalLength / chunkSize rounded up. On Windows the image is
+//               read whole into payload; on POSIX systems each chunk is read from the file
+//               as it is framed (PacketBuffer::PayloadBytes), and a chunk that can no
+//               longer be read fails the transfer.
 //   kEmptySlot  the slot is present with data size 0: the package deliberately holds no
 //               bytes for it. totalLength and chunkCount are 0, chunkSize is kept; the
 //               transfer sends zero packets, which is all the package asks for.
@@ -12,7 +15,6 @@
 //               names no slot, the program file cannot be opened or its size read, it holds
 //               no marker, the entry does not lie inside the file, the memory for the image
 //               cannot be had, or fewer bytes were read than the directory gives.
-//               On POSIX systems a loaded image is mapped from the file, not copied.
 //               totalLength, chunkCount and chunkSize are 0 and there is no payload. A
 //               transfer step must fail on this rather than report success with nothing sent.
 #pragma once

@@ -6,11 +6,6 @@
 
 namespace {
 
-uint32_t ChunkLength(const PacketBuffer& buffer, uint32_t chunk) {
-    const bool last = chunk + 1 == buffer.chunkCount;
-    return last ? buffer.totalLength - chunk * buffer.chunkSize : buffer.chunkSize;
-}
-
 // The rate counts the constant chunk size for the last chunk too; a clock that has not
 // moved on (or went back) counts as one second.
 void TraceRate(const PacketBuffer& buffer, uint32_t chunk, int64_t startTime) {
@@ -33,9 +28,10 @@ int SendChunks(PacketBuffer& buffer, ChunkTransfer transfer) {
     int failures = 0;  // one budget for the whole payload
     transfer.options.failureCount = &failures;
     for (uint32_t chunk = 0; chunk < buffer.chunkCount; ++chunk) {
-        transfer.fill(chunk, ChunkLength(buffer, chunk), transfer.header, transfer.expected);
+        transfer.fill(chunk, buffer.ChunkLength(chunk), transfer.header, transfer.expected);
         buffer.ClearTransferBuffers();
-        buffer.BuildFrame(transfer.header.data(), static_cast<uint32_t>(transfer.header.size()), chunk);
+        // An image that can no longer be read fails its transfer rather than send a frame short.
+        if (!buffer.BuildFrame(transfer.header.data(), static_cast<uint32_t>(transfer.header.size()), chunk)) return 0;
         if (!RunAttempts(buffer, transfer.expected, transfer.options)) return 0;
         TraceRate(buffer, chunk, transfer.startTime);
         if (progress) progress->doneCount = chunk + 1;

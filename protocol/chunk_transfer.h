@@ -32,5 +32,6 @@ struct ChunkTransfer {
 
 // Sends chunks 0 .. chunkCount-1 of the buffer's payload. 1 when every chunk was
 // acknowledged (also when there are none: nothing to send), 0 when the failures of the
-// whole payload went beyond the limit ("Can't Send or Received\n" traced).
+// whole payload went beyond the limit ("Can't Send or Received\n" traced) or a chunk
+// could not be read from the payload's source (nothing traced: the step's failure follows).
 int SendChunks(PacketBuffer& buffer, ChunkTransfer transfer);

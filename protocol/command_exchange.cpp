@@ -74,7 +74,7 @@ int RunAttempts(PacketBuffer& buffer, std::span<const uint8_t> expected, const E
 int ExchangeCommand(PacketBuffer& buffer, std::span<const uint8_t> header, std::span<const uint8_t> expected,
                     const char* successLine, const ExchangeOptions& options) {
     buffer.ClearTransferBuffers(static_cast<uint32_t>(expected.size()));
-    if (buffer.chunkCount != 0) buffer.BuildFrame(header.data(), static_cast<uint32_t>(header.size()), 0);
+    if (buffer.chunkCount != 0 && !buffer.BuildFrame(header.data(), static_cast<uint32_t>(header.size()), 0)) return 0;
     if (!RunAttempts(buffer, expected, options)) return 0;
     if (options.trace && successLine) {
         Trace().Append(successLine);

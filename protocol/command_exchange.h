@@ -68,7 +68,8 @@ int RunAttempts(PacketBuffer& buffer, std::span<const uint8_t> expected, const E
 
 // The whole exchange of one request: clears the buffers, frames chunk 0 behind the header
 // (when there is a chunk to frame), runs the attempts and on success traces the success
-// line twice. 1 on success, 0 when it gave up.
+// line twice. 1 on success, 0 when it gave up (or chunk 0 could not be read from the
+// payload's source).
 int ExchangeCommand(PacketBuffer& buffer, std::span<const uint8_t> header, std::span<const uint8_t> expected,
                     const char* successLine, const ExchangeOptions& options = {});
 

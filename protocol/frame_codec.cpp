@@ -6,22 +6,21 @@
 #include "protocol/frame_escape.h"
 #include "protocol/packet_buffer.h"
 
-void PacketBuffer::BuildFrame(const uint8_t* header, uint32_t headerLength, uint32_t chunkIndex) {
-    uint64_t offset = static_cast<uint64_t>(chunkIndex) * chunkSize;
-    uint64_t chunkLength = 0;
-    if (chunkCount != 0) {
-        chunkLength = chunkIndex == chunkCount - 1
-                          ? totalLength - static_cast<uint64_t>(chunkCount - 1) * chunkSize
-                          : chunkSize;
-    }
+bool PacketBuffer::BuildFrame(const uint8_t* header, uint32_t headerLength, uint32_t chunkIndex) {
+    const uint64_t offset = static_cast<uint64_t>(chunkIndex) * chunkSize;
     // Never read past the payload, and never write past the frame buffer (every body byte
     // may double): only a misused buffer reaches either limit.
-    uint64_t available = offset < payloadCapacity ? payloadCapacity - offset : 0;
+    uint64_t chunkLength = ChunkLength(chunkIndex);
+    const uint64_t available = offset < payloadCapacity ? payloadCapacity - offset : 0;
     chunkLength = std::min(chunkLength, available);
     const uint64_t maxContent = (capacity - 2) / 2 - 2;
-    uint64_t roomForChunk = headerLength < maxContent ? maxContent - headerLength : 0;
+    const uint64_t roomForChunk = headerLength < maxContent ? maxContent - headerLength : 0;
     chunkLength = std::min(chunkLength, roomForChunk);
-    const uint8_t* chunk = chunkLength ? payload + offset : nullptr;
+    const uint8_t* chunk = chunkLength ? PayloadBytes(offset, static_cast<uint32_t>(chunkLength)) : nullptr;
+    if (chunkLength && !chunk) {
+        framedLength = 0;
+        return false;
+    }
 
     uint16_t crc = Crc16Update(kCrc16Preset, header, headerLength);
     if (chunkLength) crc = Crc16Update(crc, chunk, static_cast<std::size_t>(chunkLength));
@@ -35,6 +34,7 @@ void PacketBuffer::BuildFrame(const uint8_t* header, uint32_t headerLength, uint
     frame[0] = kFrameFlag;
     *out++ = kFrameFlag;
     framedLength = static_cast<uint32_t>(out - frame);
+    return true;
 }
 
 void PacketBuffer::UnframeResponse(uint32_t received) {

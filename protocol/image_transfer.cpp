@@ -102,7 +102,8 @@ int OpenImage(ImageTarget target) {
     const uint8_t request[] = {streaming::kOpenMultiImage, info.imageType};
     const uint8_t expected[] = {streaming::kOpenMultiImageReply, streaming::kOpenAccepted};
     buffer->ClearTransferBuffers(sizeof expected);
-    if (buffer->chunkCount != 0) buffer->BuildFrame(request, sizeof request, 0);  // chunk 0 only: 10,240 bytes at most
+    // chunk 0 only: 10,240 bytes at most
+    if (buffer->chunkCount != 0 && !buffer->BuildFrame(request, sizeof request, 0)) return 0;
 
     Trace().Append(info.openSend);
     int opened = RunAttempts(*buffer, expected, OpenOptions(info));

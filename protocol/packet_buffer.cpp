@@ -43,18 +43,28 @@ uint8_t* PacketBuffer::AllocatePayload(uint32_t bytes) {
     return ownedPayload_.get();
 }
 
-void PacketBuffer::UsePayload(const uint8_t* bytes, uint32_t size, std::unique_ptr<PayloadKeeper> keeper) {
+void PacketBuffer::UsePayloadSource(std::unique_ptr<PayloadSource> source, uint32_t size) {
     ReleasePayload();
-    payloadKeeper_ = std::move(keeper);
-    payload = bytes;
-    payloadCapacity = size;
+    payloadSource_ = std::move(source);
+    payloadCapacity = payloadSource_ ? size : 0;
+}
+
+uint32_t PacketBuffer::ChunkLength(uint32_t chunkIndex) const {
+    if (chunkIndex >= chunkCount) return 0;
+    return chunkIndex + 1 == chunkCount ? totalLength - chunkIndex * chunkSize : chunkSize;
+}
+
+const uint8_t* PacketBuffer::PayloadBytes(uint64_t offset, uint32_t length) {
+    if (offset > payloadCapacity || length > payloadCapacity - offset) return nullptr;
+    if (payload) return payload + offset;
+    return payloadSource_ ? payloadSource_->Read(offset, length) : nullptr;
 }
 
 void PacketBuffer::ReleasePayload() {
     payload = nullptr;
     payloadCapacity = 0;
     ownedPayload_.reset();
-    payloadKeeper_.reset();
+    payloadSource_.reset();
 }
 
 void PacketBuffer::ClearTransferBuffers(uint32_t expectedLength) { ClearReceiveBuffer(expectedLength); }

@@ -10,15 +10,18 @@
 // image that could not be read in full.
 enum class ImageLoad {
     kNotFromPackage,  // filled by its command (programmer, or no payload at all)
-    kLoaded,          // the slot's whole image was read
+    kLoaded,          // the slot's whole image can be had (read, or read chunk by chunk from its source)
     kEmptySlot,       // the directory gives the slot no data
     kFailed,          // the image could not be read in full (truncated, altered, unreadable)
 };
 
-// Keeps bytes that a payload points into (an image mapped from the package file) alive
-// as long as the payload.
-struct PayloadKeeper {
-    virtual ~PayloadKeeper() = default;
+// A payload that is not held in memory (an image in the package file): its bytes are read
+// a chunk at a time, as each chunk is framed, into a buffer the source keeps.
+struct PayloadSource {
+    virtual ~PayloadSource() = default;
+    // The `length` bytes at `offset` of the payload, valid until the next read of any
+    // source; null when they cannot be read in full.
+    virtual const uint8_t* Read(uint64_t offset, uint32_t length) = 0;
 };
 
 // The two 10 MiB transfer buffers, taken once for the whole process: every command
@@ -54,12 +57,21 @@ struct PacketBuffer {
     // Makes room for a payload of the given size, owned by the buffer (contents undefined
     // until filled). Returns where to fill it, or null when the memory cannot be had.
     uint8_t* AllocatePayload(uint32_t bytes);
-    // Takes bytes that live elsewhere (a mapped image) as the payload; the keeper holds them.
-    void UsePayload(const uint8_t* bytes, uint32_t size, std::unique_ptr<PayloadKeeper> keeper);
+    // Takes a payload of `size` bytes that is read from its source chunk by chunk.
+    void UsePayloadSource(std::unique_ptr<PayloadSource> source, uint32_t size);
     void ReleasePayload();
 
+    // The length of chunk `chunkIndex` (the last one may be short; 0 beyond the last).
+    uint32_t ChunkLength(uint32_t chunkIndex) const;
+    // The `length` bytes at `offset` of the payload: in memory, or read from its source
+    // (valid until the next read). Null when the payload does not reach that far or the
+    // source cannot read them.
+    const uint8_t* PayloadBytes(uint64_t offset, uint32_t length);
+
     // Frames chunk `chunkIndex` behind the header into frameBuffer and sets framedLength.
-    void BuildFrame(const uint8_t* header, uint32_t headerLength, uint32_t chunkIndex);
+    // False, with nothing framed, only when the chunk's bytes cannot be read from the
+    // payload's source.
+    bool BuildFrame(const uint8_t* header, uint32_t headerLength, uint32_t chunkIndex);
     // Unframes the `received` bytes of receiveBuffer in place: the reply's content starts at 0.
     void UnframeResponse(uint32_t received);
 
@@ -80,8 +92,8 @@ struct PacketBuffer {
     uint32_t totalLength;
     uint32_t framedLength = 0;
     uint32_t capacity = kCapacity;
-    const uint8_t* payload = nullptr;  // totalLength bytes (payloadCapacity available)
-    uint32_t payloadCapacity = 0;
+    const uint8_t* payload = nullptr;  // totalLength bytes held in memory (payloadCapacity available); null for a source
+    uint32_t payloadCapacity = 0;      // bytes available, in memory or from the source
     uint8_t* frameBuffer = nullptr;    // the shared pair
     uint8_t* receiveBuffer = nullptr;
     ImageLoad imageLoad = ImageLoad::kNotFromPackage;
@@ -90,5 +102,5 @@ private:
     TransferBuffers* transfer_;
     bool ready_ = false;
     std::unique_ptr<uint8_t[]> ownedPayload_;
-    std::unique_ptr<PayloadKeeper> payloadKeeper_;
+    std::unique_ptr<PayloadSource> payloadSource_;
 };

@@ -85,7 +85,7 @@ int SendPartitionTable() {
     bool readAgain = false;
     for (;;) {
         buffer->ClearTransferBuffers();
-        buffer->BuildFrame(request, sizeof request, 0);
+        if (!buffer->BuildFrame(request, sizeof request, 0)) return 0;  // the table can no longer be read
         Trace().Append("==============send =============\n");
         AttemptRecord attempt = RunAttempt(*buffer, expected, options, !readAgain);
         if (attempt.result == AttemptResult::kMatched) {

@@ -73,7 +73,7 @@ protected:
     std::string Image(uint32_t slot) {
         currentImageIndex = slot;
         const auto buffer = OpenPackageImage(kStreamChunkSize, kSlotFileNames[slot]);
-        return std::string(reinterpret_cast<const char*>(buffer->payload), buffer->totalLength);
+        return PayloadText(*buffer);
     }
 
     TempDirectory directory;

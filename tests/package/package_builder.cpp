@@ -58,3 +58,14 @@ void InstallProgramFile(const std::string& bytes, const char* name) {
     file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     SetExecutableFileName(name);
 }
+
+std::string PayloadText(PacketBuffer& buffer) {
+    std::string text;
+    for (uint32_t chunk = 0; chunk < buffer.chunkCount; ++chunk) {
+        const uint32_t length = buffer.ChunkLength(chunk);
+        const uint8_t* bytes = buffer.PayloadBytes(uint64_t{chunk} * buffer.chunkSize, length);
+        if (!bytes) break;
+        text.append(reinterpret_cast<const char*>(bytes), length);
+    }
+    return text;
+}

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "package/package_header.h"
+#include "protocol/packet_buffer.h"
 
 // The shipped image sizes by slot.
 extern const uint32_t kShippedSizes[kSlotCount];
@@ -36,3 +37,7 @@ struct TestPackage {
 
 // Writes the bytes as the program file in the current directory and names it process-wide.
 void InstallProgramFile(const std::string& bytes, const char* name = "Veltrane.exe");
+
+// A loaded payload as its frames carry it: every chunk in turn, read from its source where
+// it is not held in memory. Stops short at the first chunk that cannot be had.
+std::string PayloadText(PacketBuffer& buffer);
