@@ -25,6 +25,13 @@
 
 namespace {
 
+// What ends a rewritten line: Windows consoles get blanks instead, and a file no console at all.
+#ifdef _WIN32
+const std::string kClearToEnd = "";
+#else
+const std::string kClearToEnd = "\033[K";
+#endif
+
 // The display writes to a file; the test reads back what a user would have seen.
 class ConsoleDisplayTest : public ::testing::Test {
 protected:
@@ -92,7 +99,7 @@ TEST_F(ConsoleDisplayTest, TerminalRewritesOneLineAndFinishesOnRunEnd) {
     EXPECT_TRUE(display.Finished());
     std::string shown = Shown();
     EXPECT_NE(shown.find("\r  programmer       50%"), std::string::npos) << shown;
-    EXPECT_NE(shown.find("\033[K"), std::string::npos);
+    EXPECT_NE(shown.find(kClearToEnd), std::string::npos);
 }
 
 TEST_F(ConsoleDisplayTest, EndStateWithoutFinishIsNotASuccess) {
@@ -235,7 +242,7 @@ TEST_F(ConsoleDisplayTest, PortSearchSaysWhatItWaitsForAndWhyItGaveUp) {
         EXPECT_NE(shown.find(waiting + "1 of 301)"), std::string::npos) << shown;
         if (terminal) {
             // One line rewritten in place up to the last attempt, closed before the failure text.
-            EXPECT_NE(shown.find("\r  " + waiting + "301 of 301)\033[K\n"), std::string::npos) << shown;
+            EXPECT_NE(shown.find("\r  " + waiting + "301 of 301)" + kClearToEnd + "\n"), std::string::npos) << shown;
             EXPECT_EQ(Lines(shown), 1u) << shown;
         } else {
             // A log gets plain lines, but not one for every attempt of thirty seconds.

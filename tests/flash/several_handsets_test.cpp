@@ -16,10 +16,10 @@ TEST(SeveralHandsets, RunFolderNamesAndPortsNamedTwice) {
               (std::vector<std::string>{"ttyUSB0", "ttyUSB0-2", "wceusbsh001", "COM3_", "dev", "TTYUSB0-3", "ttyUSB0-2-2",
                                         "handset"}));
     EXPECT_EQ(PortNamedTwice({"/dev/ttyUSB0", "/dev/ttyUSB1"}), "");
-    EXPECT_EQ(PortNamedTwice({"/dev/ttyUSB0", "/dev/../dev/ttyUSB0"}), "/dev/../dev/ttyUSB0");
 #ifdef _WIN32
     EXPECT_EQ(PortNamedTwice({"\\\\.\\wceusbsh001", "\\\\.\\WCEUSBSH001"}), "\\\\.\\WCEUSBSH001");
 #else
+    EXPECT_EQ(PortNamedTwice({"/dev/ttyUSB0", "/dev/../dev/ttyUSB0"}), "/dev/../dev/ttyUSB0");
     TempDirectory folder;  // a link to a port is the same port
     WriteWholeFile("tty", "");
     std::filesystem::create_symlink("tty", "handset");

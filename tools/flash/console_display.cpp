@@ -6,6 +6,7 @@
 #include "session/process_values.h"
 #include "session/session_state.h"
 #include "session/thread_start.h"
+#include "tools/flash/terminal_lines.h"
 
 namespace {
 constexpr uint64_t kRenderIntervalMs = 100;  // ten updates a second at most
@@ -132,7 +133,7 @@ void ConsoleDisplay::Render(bool force) {
                   HumanBytes(bytes).c_str(), HumanBytes(totalBytes).c_str(), HumanBytes(static_cast<uint64_t>(rate)).c_str(),
                   HumanDuration(left).c_str(), HumanDuration((now - runStartMs_) / 1000).c_str());
     if (terminal_) {
-        std::fprintf(out_, "\r%s\033[K", line);
+        RewriteLine(out_, line);
         openLine_ = OpenLine::kProgress;
     } else {
         std::fprintf(out_, "%s\n", line);
@@ -160,7 +161,7 @@ void ConsoleDisplay::ShowPortWait(const std::string& line) {
         WriteEvent(event);
     } else if (terminal_) {
         if (openLine_ == OpenLine::kProgress) EndOpenLine();  // keep the last figures of the stage
-        std::fprintf(out_, "\r%s\033[K", line.c_str());
+        RewriteLine(out_, line);
         openLine_ = OpenLine::kPortWait;
     } else {
         if (portWaitShown_ && now - lastPortWaitMs_ < kPlainPortWaitMs) return;

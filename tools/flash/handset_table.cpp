@@ -1,6 +1,7 @@
 #include "tools/flash/handset_table.h"
 
 #include "tools/flash/console_display.h"
+#include "tools/flash/terminal_lines.h"
 
 namespace {
 constexpr uint64_t kDrawIntervalMs = 100;
@@ -45,8 +46,11 @@ std::string HandsetTable::RowLine(const Row& row) const {
 
 void HandsetTable::Draw(uint64_t nowMs, bool force) {
     if (!out_ || !terminal_ || (!force && drawn_ && nowMs - lastDrawMs_ < kDrawIntervalMs)) return;
-    if (drawn_) std::fprintf(out_, "\033[%zuA", rows_.size());  // back to the first row
-    for (const Row& row : rows_) std::fprintf(out_, "\r%s\033[K\n", RowLine(row).c_str());
+    if (drawn_) MoveUpLines(out_, rows_.size());  // back to the first row
+    for (const Row& row : rows_) {
+        RewriteLine(out_, RowLine(row));
+        std::fputc('\n', out_);
+    }
     std::fflush(out_);
     drawn_ = true;
     lastDrawMs_ = nowMs;
