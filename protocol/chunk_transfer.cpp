@@ -21,6 +21,8 @@ void TraceRate(const PacketBuffer& buffer, uint32_t chunk, int64_t startTime) {
 int SendChunks(PacketBuffer& buffer, ChunkTransfer transfer) {
     SessionState* progress = transfer.progress;
     if (progress) {
+        progress->doneBytes = 0;
+        progress->totalBytes = buffer.totalLength;
         progress->totalCount = buffer.chunkCount;
         progress->doneCount = 0;
         progress->transferDone = 0;
@@ -34,7 +36,10 @@ int SendChunks(PacketBuffer& buffer, ChunkTransfer transfer) {
         if (!buffer.BuildFrame(transfer.header.data(), static_cast<uint32_t>(transfer.header.size()), chunk)) return 0;
         if (!RunAttempts(buffer, transfer.expected, transfer.options)) return 0;
         TraceRate(buffer, chunk, transfer.startTime);
-        if (progress) progress->doneCount = chunk + 1;
+        if (progress) {
+            progress->doneBytes += buffer.ChunkLength(chunk);
+            progress->doneCount = chunk + 1;
+        }
     }
     if (progress) progress->transferDone = 1;
     return 1;

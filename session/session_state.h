@@ -13,6 +13,8 @@ struct SessionState {
     std::atomic<uint32_t> transferDone{0};  // 1 once the transfer has sent its last packet
     std::atomic<uint32_t> doneCount{0};     // packets acknowledged so far
     std::atomic<uint32_t> totalCount{0};    // packets in all; 0 means not yet set
+    std::atomic<uint32_t> doneBytes{0};     // the bytes of those packets (the console's figures)
+    std::atomic<uint32_t> totalBytes{0};    // the transfer's payload
 
     std::atomic<uint32_t> running{0};        // 1 while a run transfers
     std::atomic<int64_t> runStartTime{0};    // calendar seconds when the port is about to be opened

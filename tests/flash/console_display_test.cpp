@@ -71,12 +71,15 @@ TEST_F(ConsoleDisplayTest, PlainLinesAtMostTenASecondWithFiguresOfTheStage) {
     ConsoleDisplay display(out, false, session);
     display.ShowStepLabel({3022, 248, 140, 30, 350}, "Step 2. Upgrading 3rd Image.");
     session.totalCount = 25;
+    session.totalBytes = 25 * 798720;
     session.doneCount = 5;
+    session.doneBytes = 5 * 798720;
     time.clock.Advance(2000);
     display.SetProgressPosition(20);
     for (int i = 0; i < 20; ++i) display.SetProgressPosition(20);  // within the same tenth of a second
     time.clock.Advance(100);
     session.doneCount = 10;
+    session.doneBytes = 10 * 798720;
     display.SetProgressPosition(40);
     std::string shown = Shown();
     EXPECT_EQ(Lines(shown), 3u) << shown;  // the stage name and two progress lines
@@ -91,7 +94,9 @@ TEST_F(ConsoleDisplayTest, TerminalRewritesOneLineAndFinishesOnRunEnd) {
     ConsoleDisplay display(out, true, session);
     display.ShowStepLabel({3017, 248, 80, 30, 350}, "Step 0. Installing Agent");
     session.totalCount = 28;
+    session.totalBytes = 28 * 1024 - 100;  // the last packet short
     session.doneCount = 14;
+    session.doneBytes = 14 * 1024 - 50;
     time.clock.Advance(500);
     display.SetProgressPosition(50);
     EXPECT_FALSE(display.Finished());

@@ -85,3 +85,33 @@ TEST(SeveralHandsets, PlainLinesOnStageChangesAndTheFirstOutcomeStands) {
               "  ttyUSB0        OK\n"
               "  ttyUSB1        failed: Can't Close AMSS\n");
 }
+
+TEST(SeveralHandsets, TerminalRowsRedrawnInPlaceAtMostTenTimesASecond) {
+    std::FILE* out = std::tmpfile();
+    HandsetTable table({"ttyUSB0", "ttyUSB1"}, out, true);
+    ProgressEvent event;
+    event.stage = kStageImages;
+    event.image = "FLASH.bin";
+    event.done = 25;
+    event.total = 100;
+    event.bytesPerSecond = 2500000;
+    event.elapsed = 65;
+    table.Apply(1, event);  // no plain line on a terminal
+    table.Draw(1000, false);
+    table.Draw(1050, false);  // too soon
+    table.Draw(1100, false);
+    std::rewind(out);
+    std::string shown;
+    for (int c; (c = std::fgetc(out)) != EOF;) shown += static_cast<char>(c);
+    std::fclose(out);
+    const std::string second = "  ttyUSB1        images           FLASH.bin  25%    2.50 MB/s  1:05";
+    EXPECT_NE(shown.find(second), std::string::npos) << shown;
+    EXPECT_NE(shown.find("  ttyUSB0        starting "), std::string::npos) << shown;
+    size_t rowsDrawn = 0;
+    for (size_t at = 0; (at = shown.find(second, at)) != std::string::npos; ++at) ++rowsDrawn;
+    EXPECT_EQ(rowsDrawn, 2u) << shown;  // two draws, the one at 1050 ms skipped
+#ifndef _WIN32
+    EXPECT_EQ(shown.find("\033[2A"), shown.rfind("\033[2A")) << shown;  // back over both rows once
+    EXPECT_NE(shown.find("\033[2A"), std::string::npos) << shown;
+#endif
+}

@@ -102,12 +102,14 @@ class WholeRun(unittest.TestCase):
             ini.write(settings)
         return run
 
-    def run_flash(self, settings, *sim_options):
-        """Runs one flashing session; returns (exit status, stderr, trace, manifest, request log)."""
+    def run_flash(self, settings, *sim_options, flash_options=()):
+        """Runs one flashing session; returns (exit status, stderr, trace, manifest, request log);
+        the flasher's stdout is kept in self.flash_out."""
         run = self.new_run(settings)
         sim, link, manifest, log = self.start_sim(run, "handset", *sim_options)
-        flash = subprocess.run([self.flasher, "--port", link], cwd=run, stdin=subprocess.DEVNULL,
+        flash = subprocess.run([self.flasher, "--port", link, *flash_options], cwd=run, stdin=subprocess.DEVNULL,
                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=600)
+        self.flash_out = flash.stdout.decode()
         self.stop_sim(sim)
         with open(os.path.join(run, "trace.txt"), "rb") as trace:
             trace_bytes = trace.read()
@@ -137,12 +139,27 @@ class WholeRun(unittest.TestCase):
             self.assertEqual(masked(trace).decode("latin-1"), golden.read().decode("latin-1"))
 
     def test_every_image(self):
-        status, err, trace, recorded, _ = self.run_flash("1011111")
+        status, err, trace, recorded, _ = self.run_flash("1011111", flash_options=("--progress", "json"))
         self.assertEqual(status, 0, err)
         self.assertTrue(recorded["reset"])
         self.assertEqual(recorded["partition"]["override"], 0)
         self.expect_images(recorded, "1011111")
         self.expect_golden(trace, "every_image.txt")
+        # Other programs read the run as JSON lines: every stage in order, figures that add up,
+        # and at the end the outcome with the trace's last line.
+        events = [json.loads(line) for line in self.flash_out.splitlines()]
+        stages = []
+        for event in events:
+            self.assertLessEqual(event["done"], event["total"], event)
+            stage = (event["stage"], event["image"])
+            if stage != ("waiting for port", "") and stage not in stages:
+                stages.append(stage)
+        self.assertEqual(stages, [("programmer", ""), ("partition table", "")] + [
+            ("images", image) for image in ("QCSBL", "OEMSBL", "AMSS", "APPSBOOT", "FLASH.bin", "CEFS")])
+        flash_bin = [event for event in events if event["image"] == "FLASH.bin"]
+        self.assertEqual((flash_bin[-1]["done"], flash_bin[-1]["total"]), (SIZES["FLASH.bin"],) * 2)
+        self.assertEqual([event.get("outcome") for event in events].count(None), len(events) - 1)
+        self.assertEqual((events[-1]["outcome"], events[-1]["last_line"]), ("ok", "Finish"))
 
     def test_default_selection_and_lost_replies(self):
         # Replies lost, garbled or acknowledging the wrong chunk are sent again unchanged.

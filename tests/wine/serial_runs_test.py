@@ -25,16 +25,25 @@ class SerialRoad(FlashRunCase):
         self.assertEqual(open_lines(trace), ["Open port \\\\.\\wceusbsh001 status 0"] * 2)
 
     def test_two_handsets_at_once_each_in_a_run_folder_of_its_own(self):
-        handsets = [self.start_handset(name=f"handset{number}") for number in (1, 2)]
+        # The second handset is gone after its first write: the first is flashed all the same.
+        handsets = [self.start_handset(*options, name=f"handset{number}")
+                    for number, options in ((1, ()), (2, ("--vanish-after", "1")))]
         for number, handset in enumerate(handsets, 1):
             self.prefix.link_device(f"wceusbsh00{number}", handset.link)
         status, out, err, _ = self.flash("--port", "\\\\.\\wceusbsh001", "--port", "\\\\.\\wceusbsh002")
-        self.assertEqual(status, 0, out + err)
-        self.assertIn("Summary:\r\n  wceusbsh001    OK\r\n  wceusbsh002    OK", out)
-        for number, handset in enumerate(handsets, 1):
-            self.assert_images_received(handset)
-            trace = open(os.path.join(self.work, "run", "runs", f"wceusbsh00{number}", "trace.txt"), encoding="latin-1")
-            self.assertEqual(open_lines(trace.read().splitlines()), [f"Open port \\\\.\\wceusbsh00{number} status 0"] * 2)
+        self.assertEqual(status, 1, out + err)
+        self.assert_images_received(handsets[0])
+        runs = os.path.join(self.work, "run", "runs")
+        traces = [open(os.path.join(runs, f"wceusbsh00{number}", "trace.txt"), encoding="latin-1").read().splitlines()
+                  for number in (1, 2)]
+        self.assertEqual(open_lines(traces[0]), ["Open port \\\\.\\wceusbsh001 status 0"] * 2)
+        self.assertIn("Summary:\r\n  wceusbsh001    OK\r\n  wceusbsh002    failed: %s\r\n" % traces[1][-1], out)
+        # The same port in other letter case is refused before anything starts.
+        status, out, err = self.prefix.run([os.path.join(self.work, "run", "veltrane-flash.exe"), "--port",
+                                            "\\\\.\\wceusbsh001", "--port", "\\\\.\\WCEUSBSH001"],
+                                           cwd=os.path.join(self.work, "run"), timeout=60)
+        self.assertEqual(status, 2, out + err)
+        self.assertIn("the port \\\\.\\WCEUSBSH001 is named twice", err)
 
     def test_search_tries_the_names_in_turn_until_the_twelfth_opens(self):
         handset = self.start_handset()

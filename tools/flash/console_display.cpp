@@ -69,9 +69,7 @@ void ConsoleDisplay::SetCheck(int control, bool checked) {
     if (control == kControlErased) erased_ = checked;
 }
 
-uint64_t ConsoleDisplay::StageBytes() const {
-    return static_cast<uint64_t>(session_.doneCount.load()) * packetSize_;
-}
+uint64_t ConsoleDisplay::StageBytes() const { return session_.doneBytes.load(); }
 
 void ConsoleDisplay::ShowStepLabel(const LabelRequest& request, const char* text) {
     const char* name = StageName(request.labelControl, text);
@@ -83,7 +81,6 @@ void ConsoleDisplay::ShowStepLabel(const LabelRequest& request, const char* text
     stage_ = name;
     const bool image = request.labelControl >= 3019 && request.labelControl <= 3023;
     image_ = image ? name : "";
-    packetSize_ = request.labelControl == 3017 ? kProgrammerPacketSize : kImagePacketSize;
     stageStartMs_ = MonotonicMs();
     if (format_ == ProgressFormat::kJson) {
         ProgressEvent event = Snapshot(stageStartMs_);
@@ -100,8 +97,8 @@ ProgressEvent ConsoleDisplay::Snapshot(uint64_t now) const {
     event.handset = handset_;
     event.stage = image_.empty() ? stage_ : kStageImages;
     event.image = image_;
-    event.done = static_cast<uint64_t>(session_.doneCount.load()) * packetSize_;
-    event.total = static_cast<uint64_t>(session_.totalCount.load()) * packetSize_;
+    event.done = session_.doneBytes.load();
+    event.total = session_.totalBytes.load();
     double seconds = static_cast<double>(now - stageStartMs_) / 1000.0;
     event.bytesPerSecond = seconds > 0 ? static_cast<uint64_t>(static_cast<double>(event.done) / seconds) : 0;
     event.elapsed = static_cast<double>(now - runStartMs_) / 1000.0;

@@ -43,7 +43,7 @@ public:
     // Bytes the transfers have acknowledged so far, over the whole run.
     uint64_t BytesMoved() const { return bytesBeforeStage_.load() + StageBytes(); }
 
-    // The stage named by a label control, and the bytes per packet of its transfer.
+    // The stage named by a label control.
     static const char* StageName(int labelControl, const char* labelText);
 
 private:
@@ -63,7 +63,6 @@ private:
     ThreadLock lock_;  // the monitor renders while the worker shows labels
     std::string stage_ = "connecting";
     std::string image_;  // stage_ once it names an image
-    uint32_t packetSize_ = 4096;
     uint64_t stageStartMs_ = 0;
     uint64_t runStartMs_ = 0;
     uint64_t lastRenderMs_ = 0;
