@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tests/support/temp_directory.h"
+#include "tools/flash/child_processes.h"
 #include "tools/flash/handset_table.h"
 #include "tools/flash/progress_event.h"
 #include "tools/flash/run_folders.h"
@@ -115,3 +116,32 @@ TEST(SeveralHandsets, TerminalRowsRedrawnInPlaceAtMostTenTimesASecond) {
     EXPECT_NE(shown.find("\033[2A"), std::string::npos) << shown;
 #endif
 }
+
+#ifndef _WIN32
+// A child that shrugs off SIGTERM is still ended; its last words, even without a newline, and
+// its way of ending reach the parent.
+TEST(SeveralHandsets, ChildrenEndedTogetherWithTheirLastLinesAndStatus) {
+    TempDirectory folder;
+    ChildProcesses children;
+    std::string error;
+    ASSERT_TRUE(children.Start("/bin/sh", {"-c", "echo one; printf two; exit 3"}, ".", "errors.txt", error)) << error;
+    ASSERT_TRUE(children.Start("/bin/sh", {"-c", "trap '' TERM; echo ready; exec sleep 30"}, ".", "errors2.txt",
+                               error));
+    ASSERT_TRUE(children.Start("/bin/sh", {}, "/nonexistent/folder", "errors3.txt", error));
+    std::vector<std::string> lines[3];
+    int status[3] = {-1, -1, -1};
+    auto onLine = [&](size_t child, const std::string& line) { lines[child].push_back(line); };
+    auto onExit = [&](size_t child, int code) { status[child] = code; };
+    for (int i = 0; i < 100 && (status[0] < 0 || status[2] < 0 || lines[1].empty()); ++i)
+        children.Wait(50, onLine, onExit);
+    EXPECT_EQ(lines[0], (std::vector<std::string>{"one", "two"}));
+    EXPECT_EQ(status[0], 3);
+    EXPECT_EQ(status[2], 127);  // never started: it says why where its errors go
+    EXPECT_NE(ReadWholeFile("errors3.txt").find("can't start"), std::string::npos);
+    EXPECT_EQ(status[1], -1);
+    children.EndAll();  // the grace runs out: SIGKILL
+    for (int i = 0; i < 100 && status[1] < 0; ++i) children.Wait(10, onLine, onExit);
+    EXPECT_EQ(status[1], 128 + 9);
+    EXPECT_EQ(children.Running(), 0u);
+}
+#endif

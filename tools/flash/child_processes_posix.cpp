@@ -94,12 +94,12 @@ bool ChildProcesses::Start(const std::string& program, const std::vector<std::st
 #endif
         int input = open("/dev/null", O_RDONLY);
         int errors = open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (input < 0 || errors < 0 || chdir(folder.c_str()) != 0) _exit(127);
+        if (input < 0 || errors < 0) _exit(127);
         dup2(input, 0);
         dup2(pipeEnds[1], 1);
         dup2(errors, 2);
-        execv(program.c_str(), argv.data());
-        const char failed[] = "veltrane-flash: can't start the child program\n";
+        if (chdir(folder.c_str()) == 0) execv(program.c_str(), argv.data());
+        const char failed[] = "veltrane-flash: can't start the flasher for this handset in its run folder\n";
         (void)!write(2, failed, sizeof failed - 1);
         _exit(127);
     }
