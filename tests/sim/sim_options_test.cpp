@@ -7,10 +7,13 @@
 #include "sim/sim_options.h"
 
 namespace {
-bool Parse(std::vector<const char*> arguments, SimOptions& options, std::string& error) {
+bool Parse(std::vector<const char*> arguments, SimOptions& options, std::string& error,
+           SimRequest* request = nullptr) {
     arguments.insert(arguments.begin(), "handset-sim");
-    bool help = false;
-    return ParseSimOptions(static_cast<int>(arguments.size()), arguments.data(), options, help, error);
+    SimRequest asked = SimRequest::kRun;
+    const bool parsed = ParseSimOptions(static_cast<int>(arguments.size()), arguments.data(), options, asked, error);
+    if (request) *request = asked;
+    return parsed;
 }
 }  // namespace
 
@@ -28,6 +31,25 @@ TEST(SimOptions, FaultListsAndSwitches) {
     EXPECT_TRUE(options.silentHello);
     EXPECT_TRUE(options.partitionStatus1);
     EXPECT_EQ(options.vanishAfter, 2u);
+}
+
+// --help and --version need no --link and win over whatever else is named; a session needs --link.
+TEST(SimOptions, HelpAndVersionNeedNothingElse) {
+    const std::vector<std::pair<std::vector<const char*>, SimRequest>> lines = {
+        {{"--version"}, SimRequest::kVersion},
+        {{"--delay-ms", "5", "--version"}, SimRequest::kVersion},
+        {{"-h"}, SimRequest::kHelp},
+        {{"--help", "--version"}, SimRequest::kHelp},
+        {{"--link", "x"}, SimRequest::kRun},
+    };
+    for (const auto& [arguments, expected] : lines) {
+        SimOptions options;
+        std::string error;
+        SimRequest request = SimRequest::kRun;
+        EXPECT_TRUE(Parse(arguments, options, error, &request)) << error;
+        EXPECT_EQ(request, expected) << arguments.back();
+    }
+    EXPECT_NE(std::string(SimUsage()).find("--version"), std::string::npos);
 }
 
 TEST(SimOptions, RefusesBadCommandLines) {
