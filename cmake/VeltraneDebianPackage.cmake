@@ -40,12 +40,12 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Veltrane")
 set(CPACK_PACKAGE_CONTACT "Veltrane maintainers <maintainers@veltrane.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "firmware flasher for MSM7200A Windows Mobile handsets (Linux tools)")
-set(CPACK_PACKAGE_DESCRIPTION
-  "veltrane-flash flashes handsets that are in download mode through a serial port: the flash\n"
-  "programmer, the partition table, the images of a firmware package, and reset; several\n"
-  "handsets at once. veltrane-pack builds, lists, verifies and extracts firmware packages.\n"
-  "handset-sim plays a handset in download mode behind a pseudo-terminal, for trying both\n"
-  "without a handset.")
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+  "veltrane-flash flashes handsets that are in download mode through a serial\n"
+  "port: the flash programmer, the partition table, the images of a firmware\n"
+  "package, and reset; several handsets at once. veltrane-pack builds, lists,\n"
+  "verifies and extracts firmware packages. handset-sim plays a handset in\n"
+  "download mode behind a pseudo-terminal, to try both without a handset.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/deb)
 set(CPACK_STRIP_FILES ON)
