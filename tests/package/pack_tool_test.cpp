@@ -17,7 +17,6 @@
 #include "tests/support/temp_directory.h"
 #include "tools/pack/pack_commands.h"
 #include "tools/digest/sha256.h"
-#include "veltrane_version.h"
 
 namespace fs = std::filesystem;
 
@@ -224,10 +223,6 @@ TEST_F(PackToolTest, UsageErrorsAreStatusTwo) {
         EXPECT_EQ(result.err.rfind("veltrane-pack: ", 0), 0u);
     }
     EXPECT_EQ(RunTool({"--help"}).status, 0);
-    const ToolResult version = RunTool({"--version"});
-    EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out, "veltrane-pack " VELTRANE_VERSION "\n");
-    EXPECT_EQ(version.err, "");
 }
 
 TEST_F(PackToolTest, IdIsDecimalUnlessItStartsWithHexPrefix) {

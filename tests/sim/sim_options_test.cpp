@@ -7,12 +7,10 @@
 #include "sim/sim_options.h"
 
 namespace {
-bool Parse(std::vector<const char*> arguments, SimOptions& options, std::string& error,
-           SimRequest* request = nullptr) {
+bool Parse(std::vector<const char*> arguments, SimOptions& options, std::string& error) {
     arguments.insert(arguments.begin(), "handset-sim");
-    SimRequest asked = SimRequest::kRun;
-    return ParseSimOptions(static_cast<int>(arguments.size()), arguments.data(), options, request ? *request : asked,
-                           error);
+    SimRequest request = SimRequest::kRun;
+    return ParseSimOptions(static_cast<int>(arguments.size()), arguments.data(), options, request, error);
 }
 }  // namespace
 
@@ -30,17 +28,6 @@ TEST(SimOptions, FaultListsAndSwitches) {
     EXPECT_TRUE(options.silentHello);
     EXPECT_TRUE(options.partitionStatus1);
     EXPECT_EQ(options.vanishAfter, 2u);
-}
-
-// --help and --version need no --link and end the command line.
-TEST(SimOptions, HelpAndVersionNeedNothingElse) {
-    for (const auto& [argument, expected] : {std::pair{"--version", SimRequest::kVersion}, std::pair{"-h", SimRequest::kHelp}}) {
-        SimOptions options;
-        std::string error;
-        SimRequest request = SimRequest::kRun;
-        EXPECT_TRUE(Parse({"--delay-ms", "5", argument, "--fast"}, options, error, &request)) << error;
-        EXPECT_EQ(request, expected) << argument;
-    }
 }
 
 TEST(SimOptions, RefusesBadCommandLines) {
