@@ -22,17 +22,15 @@ def problems_of(root, version):
     for program in PROGRAMS:
         binary, page = f"{root}/usr/bin/{program}", f"{root}/usr/share/man/man1/{program}.1.gz"
         if os.path.exists(binary):
-            shown = run(binary, "--help")
-            if shown.returncode or not shown.stdout.lower().startswith("usage:"):
-                problems.append(f"{program} --help: status {shown.returncode}, {shown.stdout[:40]!r}")
-            shown = run(binary, "--version")
-            if shown.returncode or shown.stdout != f"{program} {version}\n":
-                problems.append(f"{program} --version: status {shown.returncode}, {shown.stdout!r}")
+            helped, told = run(binary, "--help"), run(binary, "--version")
+            if helped.returncode or not helped.stdout.lower().startswith("usage:"):
+                problems.append(f"{program} --help: status {helped.returncode}, {helped.stdout[:40]!r}")
+            if told.returncode or told.stdout != f"{program} {version}\n":
+                problems.append(f"{program} --version: status {told.returncode}, {told.stdout!r}")
         if os.path.exists(page):
-            with open(page, "rb") as file:
-                header = file.read(10)  # no file name (flag 0x08), no time, the best compression (2)
-            if header[3] & 0x08 or header[4:8] != bytes(4) or header[8] != 2:
-                problems.append(f"{program}.1.gz is not gzip -9n: {header.hex()}")
+            with open(page, "rb") as file:  # gzip -9n: no flags (no name), no time, the best compression
+                if file.read(9)[3:] != b"\0\0\0\0\0\2":
+                    problems.append(f"{program}.1.gz is not gzip -9n")
             shown = run("man", "--warnings", "-l", page, env=MAN_ENVIRONMENT)
             text = " ".join(shown.stdout.split())  # justified lines: spaces run together
             wanted = ["NAME", "SYNOPSIS", "DESCRIPTION", "SEE ALSO", f"{program} - ", "--version"]
