@@ -60,5 +60,15 @@ demo: deps
 demo-console: deps build-linux
 	@./tools/demo.sh
 
+# The Debian package of the Linux tools (veltrane-flash, veltrane-pack, handset-sim and their
+# man pages): build/linux/deb/veltrane_VERSION_ARCH.deb. dpkg-shlibdeps (dpkg-dev) computes its
+# dependencies; the package test reads the man pages with man (man-db).
+DEB_PACKAGES += dpkg-dev man-db
+.PHONY: deb
+
+deb: deps build-linux
+	cd build/linux && cpack --config CPackConfig.cmake
+	@ls build/linux/deb/*.deb
+
 clean:
 	rm -rf build demo-out

@@ -3,17 +3,22 @@
 #include <string>
 
 #include "sim/simulator.h"
+#include "veltrane_version.h"
 
 int main(int argc, char** argv) {
     SimOptions options;
-    bool help = false;
+    SimRequest request = SimRequest::kRun;
     std::string error;
-    if (!ParseSimOptions(argc, argv, options, help, error)) {
+    if (!ParseSimOptions(argc, argv, options, request, error)) {
         std::fprintf(stderr, "handset-sim: %s\n\n%s", error.c_str(), SimUsage());
         return 2;
     }
-    if (help) {
+    if (request == SimRequest::kHelp) {
         std::fputs(SimUsage(), stdout);
+        return 0;
+    }
+    if (request == SimRequest::kVersion) {
+        std::printf("handset-sim %s\n", VELTRANE_VERSION);
         return 0;
     }
     HandsetConfig config;

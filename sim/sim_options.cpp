@@ -70,15 +70,17 @@ const char* SimUsage() {
            "                            with override 1 arrives\n"
            "  --silent-hello            hello is never answered\n"
            "  --vanish-after N          after acknowledging N stream writes the port closes for\n"
-           "                            good (manifest written, status 0)\n";
+           "                            good (manifest written, status 0)\n"
+           "\n"
+           "  --version                 print the program's version and end\n";
 }
 
-bool ParseSimOptions(int argc, const char* const* argv, SimOptions& options, bool& help, std::string& error) {
-    help = false;
+bool ParseSimOptions(int argc, const char* const* argv, SimOptions& options, SimRequest& request, std::string& error) {
+    request = SimRequest::kRun;
     for (int i = 1; i < argc; ++i) {
         std::string name = argv[i];
-        if (name == "--help" || name == "-h") {
-            help = true;
+        if (name == "--help" || name == "-h" || name == "--version") {
+            request = name == "--version" ? SimRequest::kVersion : SimRequest::kHelp;
             return true;
         }
         if (name == "--partition-status1") {

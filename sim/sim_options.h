@@ -18,7 +18,11 @@ struct SimOptions {
     uint32_t vanishAfter = 0;  // 0: never
 };
 
-// Parses argv; false with `error` set for a bad command line. `help` is set for --help.
-bool ParseSimOptions(int argc, const char* const* argv, SimOptions& options, bool& help, std::string& error);
+// What the command line asks for: a session, or only the usage text or the version.
+enum class SimRequest { kRun, kHelp, kVersion };
+
+// Parses argv; false with `error` set for a bad command line. --help and --version need
+// nothing else (not even --link).
+bool ParseSimOptions(int argc, const char* const* argv, SimOptions& options, SimRequest& request, std::string& error);
 
 const char* SimUsage();

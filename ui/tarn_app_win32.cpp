@@ -1,11 +1,14 @@
 // CTarnApp: Veltrane.exe's start-up. The program file's name, Windows Sockets, the
 // registry key's name, the access password, the Windows version, then the wizard window.
+// `Veltrane.exe --version` only tells the version.
 #include <winsock2.h>
 #include <windows.h>
 #include <commctrl.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "platform/own_program_path_win32.h"
 #include "platform/system_library_win32.h"
@@ -22,6 +25,7 @@
 #include "ui/password_dialog_win32.h"
 #include "ui/tarn_dialog_win32.h"
 #include "ui/windows_version.h"
+#include "veltrane_version.h"
 
 namespace {
 
@@ -130,10 +134,41 @@ int CTarnApp::InitInstance() {
     return wizard.RunLeftUnfinished() ? kExitFailed : kExitDone;
 }
 
+bool WriteLine(HANDLE file, const char* line) {
+    if (file == nullptr || file == INVALID_HANDLE_VALUE) return false;
+    const std::string text = std::string(line) + "\r\n";
+    DWORD written = 0;
+    return WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) && written == text.size();
+}
+
+// Every other argument is ignored, as it always was; only a first argument --version counts.
+bool AsksForVersion() { return __argc >= 2 && std::strcmp(__argv[1], "--version") == 0; }
+
+// A window program has no console of its own: the version goes to its standard output when
+// that was handed over (a file or a pipe), else to the console of the program that started
+// it (a command prompt), else into a box.
+void ShowVersion() {
+    const char* const line = "Veltrane " VELTRANE_VERSION;
+    if (WriteLine(GetStdHandle(STD_OUTPUT_HANDLE), line)) return;
+    if (AttachConsole(ATTACH_PARENT_PROCESS)) {
+        HANDLE console = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     nullptr, OPEN_EXISTING, 0, nullptr);
+        const bool written = WriteLine(console, line);
+        if (console != INVALID_HANDLE_VALUE) CloseHandle(console);
+        FreeConsole();
+        if (written) return;
+    }
+    ShowMessageBox(line, nullptr, nullptr);
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     StartWithSafeDllSearch();
+    if (AsksForVersion()) {
+        ShowVersion();
+        ExitProcess(kExitDone);
+    }
     static CTarnApp application;  // lives as long as the process: the run's threads may outlive the window
     const int status = application.InitInstance();
     // Ended at once, without the runtime's clean-up: a run's threads may still be working

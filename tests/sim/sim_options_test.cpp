@@ -9,8 +9,8 @@
 namespace {
 bool Parse(std::vector<const char*> arguments, SimOptions& options, std::string& error) {
     arguments.insert(arguments.begin(), "handset-sim");
-    bool help = false;
-    return ParseSimOptions(static_cast<int>(arguments.size()), arguments.data(), options, help, error);
+    SimRequest request = SimRequest::kRun;
+    return ParseSimOptions(static_cast<int>(arguments.size()), arguments.data(), options, request, error);
 }
 }  // namespace
 

@@ -32,6 +32,7 @@
 #include "tools/flash/progress_event.h"
 #include "tools/flash/run_folders.h"
 #include "tools/flash/several_handsets.h"
+#include "veltrane_version.h"
 #ifdef _WIN32
 #include "transport/port_discovery.h"
 #include "ui/windows_version.h"
@@ -44,6 +45,7 @@ const char kCommonOptions[] =
     "  --settings FILE  the seven-character run settings (default: a.ini)\n"
     "  --progress json  one JSON object per line on stdout instead of the progress display\n"
     "  --runs DIR       with several ports: where the handsets' run folders go (default: runs)\n"
+    "  --version        print the program's version and end\n"
     "With one port the run's record is written to trace.txt in the current directory. With\n"
     "several, each handset is flashed at once by a process of its own in DIR/NAME (NAME: the\n"
     "port's last path component), where its trace.txt lies; the exit status is 0 only when\n"
@@ -142,6 +144,9 @@ int main(int argc, char** argv) {
             format = argv[++i] == std::string("json") ? ProgressFormat::kJson : ProgressFormat::kText;
         } else if (option == "--help" || option == "-h") {
             std::fputs(Usage().c_str(), stdout);
+            return 0;
+        } else if (option == "--version") {
+            std::printf("veltrane-flash %s\n", VELTRANE_VERSION);
             return 0;
         } else {
             std::fprintf(stderr, "veltrane-flash: unexpected argument '%s'\n%s", argv[i], Usage().c_str());

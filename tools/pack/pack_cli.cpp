@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include "tools/pack/pack_commands.h"
+#include "veltrane_version.h"
 
 namespace {
 constexpr const char* kUsage =
@@ -14,7 +15,23 @@ constexpr const char* kUsage =
     "       veltrane-pack list FILE\n"
     "       veltrane-pack verify FILE\n"
     "       veltrane-pack extract FILE DIR [--force]\n"
+    "       veltrane-pack --version\n"
     "--id is decimal (a leading 0 changes nothing), or hexadecimal after 0x: 47 or 0x2F\n";
+
+// What --help adds to the usage lines.
+constexpr const char* kCommands =
+    "\n"
+    "Builds, lists, verifies and extracts the firmware package that Veltrane.exe and\n"
+    "veltrane-flash carry appended to their program file.\n"
+    "  create           append a package of the images in DIR (from a folder of image files\n"
+    "                   with --family and --id, or from one that extract wrote, which holds\n"
+    "                   package.json) to IN.exe, or to nothing, and write it to OUT\n"
+    "  list             the package's header and every image slot\n"
+    "  verify           check every part of the package; the exit status is 0 only when\n"
+    "                   all of it is sound\n"
+    "  extract          write the images and package.json into DIR (--force: over what is\n"
+    "                   there)\n"
+    "  --version        print the program's version and end\n";
 
 int UsageError(std::ostream& err, const std::string& message) {
     err << "veltrane-pack: " << message << "\n" << kUsage;
@@ -112,7 +129,11 @@ int RunPackTool(const std::vector<std::string>& arguments, std::ostream& out, st
         return command == "list" ? ListPackage(arguments[1], out, err) : VerifyPackage(arguments[1], out, err);
     }
     if (command == "--help" || command == "-h" || command == "help") {
-        out << kUsage;
+        out << kUsage << kCommands;
+        return kExitDone;
+    }
+    if (command == "--version") {
+        out << "veltrane-pack " VELTRANE_VERSION "\n";
         return kExitDone;
     }
     return UsageError(err, "unknown command " + command);
