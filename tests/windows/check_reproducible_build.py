@@ -9,58 +9,30 @@ usage: check_reproducible_build.py --source DIR --build DIR --preset NAME --targ
 import argparse
 import hashlib
 import os
+import pathlib
 import shutil
 import struct
 import subprocess
 import sys
 import tempfile
 
-# Never copied when the sources are not a git checkout: what builds and runs leave behind.
-LEFT_BEHIND = {".git", "build", "dist", "demo-out", "__pycache__"}
-
-
-def source_files(source):
-    """The tree's files as git sees them (tracked, and new ones that are not ignored)."""
-    try:
-        listing = subprocess.run(["git", "-C", source, "ls-files", "-z", "--cached", "--others",
-                                  "--exclude-standard"], check=True, capture_output=True).stdout
-        return [name for name in listing.decode().split("\0")
-                if name and os.path.isfile(os.path.join(source, name))]
-    except (OSError, subprocess.CalledProcessError):
-        names = []
-        for folder, subfolders, files in os.walk(source):
-            subfolders[:] = [name for name in subfolders if name not in LEFT_BEHIND]
-            names += [os.path.relpath(os.path.join(folder, name), source) for name in files]
-        return names
-
-
-def copy_sources(source, copy):
-    for name in source_files(source):
-        os.makedirs(os.path.join(copy, os.path.dirname(name)), exist_ok=True)
-        shutil.copy2(os.path.join(source, name), os.path.join(copy, name))
+# What builds and runs leave in the sources, never copied.
+LEFT_BEHIND = shutil.ignore_patterns(".git", "build", "dist", "demo-out", "__pycache__")
 
 
 def sha256(path):
-    with open(path, "rb") as handle:
-        return hashlib.sha256(handle.read()).hexdigest()
-
-
-def pe_stamp_and_checksum(data):
-    header = struct.unpack_from("<I", data, 0x3C)[0]
-    return struct.unpack_from("<I", data, header + 8)[0], struct.unpack_from("<I", data, header + 24 + 64)[0]
+    return hashlib.sha256(pathlib.Path(path).read_bytes()).hexdigest()
 
 
 def describe_difference(first, second):
-    with open(first, "rb") as handle:
-        a = handle.read()
-    with open(second, "rb") as handle:
-        b = handle.read()
-    offsets = [offset for offset in range(min(len(a), len(b))) if a[offset] != b[offset]]
-    lines = [f"sizes {len(a)} and {len(b)}; {len(offsets)} bytes differ, the first at "
-             + ", ".join(hex(offset) for offset in offsets[:8])]
-    for name, data in ((first, a), (second, b)):
-        stamp, checksum = pe_stamp_and_checksum(data)
-        lines.append(f"{name}: time stamp {stamp}, checksum 0x{checksum:08x}")
+    """Each file's size, PE time stamp and checksum, and how many bytes differ."""
+    files = [pathlib.Path(name).read_bytes() for name in (first, second)]
+    lines = []
+    for name, data in zip((first, second), files):
+        header = struct.unpack_from("<I", data, 0x3C)[0]
+        stamp, checksum = struct.unpack_from("<I", data, header + 8)[0], struct.unpack_from("<I", data, header + 88)[0]
+        lines.append(f"{name}: {len(data)} bytes, time stamp {stamp}, checksum 0x{checksum:08x}")
+    lines.append(f"{sum(a != b for a, b in zip(*files))} bytes differ")
     return "\n".join(lines)
 
 
@@ -76,7 +48,7 @@ def main():
     try:
         copy = os.path.join(work, "sources-elsewhere")
         build = os.path.join(work, "another-build")
-        copy_sources(args.source, copy)
+        shutil.copytree(args.source, copy, ignore=LEFT_BEHIND)
         environment = dict(os.environ, SOURCE_DATE_EPOCH=args.epoch)
         for command in (["cmake", "-S", copy, "--preset", args.preset, "-B", build],
                         ["cmake", "--build", build, "-j", args.jobs, "--target", args.target]):
