@@ -17,6 +17,7 @@ DEB_PACKAGES := \
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: all deps build test demo demo-console clean $(addprefix build-,$(PRESETS)) $(addprefix test-,$(PRESETS))
+.PHONY: release
 
 all: build
 
@@ -72,3 +73,23 @@ deb: deps build-linux
 
 clean:
 	rm -rf build demo-out
+
+# A release: Veltrane.exe for Windows XP (32-bit) and for Vista and 7 (64-bit), the console
+# flasher for both and for Linux, and veltrane-pack for Linux, built in trees of their own
+# (build/release/PRESET) with the presets' settings, then written to dist/ with the version in
+# their names and SHA256SUMS; tools/release.py refuses a program that carries a firmware
+# package. The builds are reproducible: the same commit gives the same files anywhere.
+# VELTRANE_PROGRAMMER=/path/NPRG7200A.hex builds them with your own flash programmer.
+RELEASE_BUILDS := build/release
+VELTRANE_PROGRAMMER ?= $(CURDIR)/resources/programmer/NPRG7200A.hex
+
+define release_build
+	cmake --preset $(1) -B $(RELEASE_BUILDS)/$(1) -DVELTRANE_PROGRAMMER=$(abspath $(VELTRANE_PROGRAMMER)) >/dev/null
+	cmake --build $(RELEASE_BUILDS)/$(1) -j $(JOBS) --target $(2)
+endef
+
+release: deps
+	$(call release_build,linux,veltrane-flash veltrane-pack)
+	$(call release_build,windows-x64,Veltrane veltrane-flash)
+	$(call release_build,windows-x86,Veltrane veltrane-flash)
+	python3 tools/release.py --source . --builds $(RELEASE_BUILDS) --out dist

@@ -38,13 +38,17 @@ def main(argv):
     names = functions(nm, import_library, stdcall)
     if not names:
         sys.exit(f"delay_import_library.py: no functions in {import_library}")
-    definition = os.path.splitext(output)[0] + ".def"
-    with open(definition, "w", encoding="ascii") as listing:
+    # dlltool names the library's members and its descriptor symbols after the output path as
+    # given, and the symbols reach the program's symbol table: it runs in the output's folder
+    # and is given bare file names, so that no build folder ends up in the program.
+    folder, library = os.path.split(os.path.abspath(output))
+    definition = os.path.splitext(library)[0] + ".def"
+    with open(os.path.join(folder, definition), "w", encoding="ascii") as listing:
         listing.write(f"LIBRARY {dll}\nEXPORTS\n" + "".join(f"  {name}\n" for name in names))
-    command = [dlltool, "--def", definition, "--dllname", dll, "--output-delaylib", output]
+    command = [dlltool, "--def", definition, "--dllname", dll, "--output-delaylib", library]
     if stdcall:
         command.append("--kill-at")
-    subprocess.run(command, check=True, cwd=os.path.dirname(os.path.abspath(output)))
+    subprocess.run(command, check=True, cwd=folder)
     return 0
 
 
