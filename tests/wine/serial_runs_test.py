@@ -2,8 +2,24 @@
 dosdevices name linked to the simulated handset, through the programmer, GO, the port found
 again and a streaming run of every image."""
 import os
+import shutil
+import time
 
 from flash_case import FlashRunCase
+
+
+def flashers(prefix):
+    """The Linux processes of every veltrane-flash.exe running in the Wine prefix."""
+    found = []
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open(f"/proc/{pid}/cmdline", "rb") as cmdline, open(f"/proc/{pid}/environ", "rb") as environ:
+                if (b"veltrane-flash.exe" in cmdline.read().split(b"\0")[0]
+                        and f"WINEPREFIX={prefix.path}".encode() in environ.read().split(b"\0")):
+                    found.append(pid)
+        except OSError:
+            pass
+    return found
 
 
 def open_lines(trace):
@@ -44,6 +60,30 @@ class SerialRoad(FlashRunCase):
                                            cwd=os.path.join(self.work, "run"), timeout=60)
         self.assertEqual(status, 2, out + err)
         self.assertIn("the port \\\\.\\WCEUSBSH001 is named twice", err)
+
+    def test_children_end_with_a_parent_killed_outright(self):
+        # The job object closes with the parent's last handle, whatever ends the parent.
+        for number in (1, 2):
+            handset = self.start_handset("--delay-ms", "50", name=f"slow{number}")
+            self.prefix.link_device(f"wceusbsh00{number}", handset.link)
+        run = os.path.join(self.work, "run")
+        os.makedirs(run)
+        shutil.copy2(self.packed, run)
+        parent = self.prefix.start([os.path.join(run, "veltrane-flash.exe"), "--port", "\\\\.\\wceusbsh001",
+                                    "--port", "\\\\.\\wceusbsh002"], cwd=run, output=os.path.join(self.work, "out"))
+        traces = [os.path.join(run, "runs", f"wceusbsh00{number}", "trace.txt") for number in (1, 2)]
+        deadline = time.monotonic() + 120
+        while not all(os.path.exists(trace) and "Open port" in open(trace, encoding="latin-1").read()
+                      for trace in traces):
+            self.assertLess(time.monotonic(), deadline, "the children never opened their ports")
+            time.sleep(0.2)
+        self.assertEqual(len(flashers(self.prefix)), 3)
+        parent.kill()
+        parent.wait(timeout=30)
+        deadline = time.monotonic() + 20
+        while flashers(self.prefix) and time.monotonic() < deadline:
+            time.sleep(0.2)
+        self.assertEqual(flashers(self.prefix), [])
 
     def test_search_tries_the_names_in_turn_until_the_twelfth_opens(self):
         handset = self.start_handset()
