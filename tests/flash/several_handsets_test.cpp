@@ -11,6 +11,16 @@
 #include "tools/flash/progress_event.h"
 #include "tools/flash/run_folders.h"
 
+namespace {
+std::string ReadAndClose(std::FILE* file) {
+    std::rewind(file);
+    std::string text;
+    for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
+    std::fclose(file);
+    return text;
+}
+}  // namespace
+
 TEST(SeveralHandsets, RunFolderNamesAndPortsNamedTwice) {
     EXPECT_EQ(RunFolderNames({"/dev/ttyUSB0", "/dev/serial/ttyUSB0", "\\\\.\\wceusbsh001", "COM3:", "/dev/", "TTYUSB0",
                               "ttyUSB0-2", ".."}),
@@ -74,10 +84,7 @@ TEST(SeveralHandsets, PlainLinesOnStageChangesAndTheFirstOutcomeStands) {
     EXPECT_FALSE(table.AllSucceeded());
     EXPECT_TRUE(table.Interrupted().empty());
     table.PrintSummary();
-    std::rewind(out);
-    std::string shown;
-    for (int c; (c = std::fgetc(out)) != EOF;) shown += static_cast<char>(c);
-    std::fclose(out);
+    const std::string shown = ReadAndClose(out);
     EXPECT_EQ(shown,
               "ttyUSB0: images AMSS\n"
               "ttyUSB0: OK\n"
@@ -101,10 +108,7 @@ TEST(SeveralHandsets, TerminalRowsRedrawnInPlaceAtMostTenTimesASecond) {
     table.Draw(1000, false);
     table.Draw(1050, false);  // too soon
     table.Draw(1100, false);
-    std::rewind(out);
-    std::string shown;
-    for (int c; (c = std::fgetc(out)) != EOF;) shown += static_cast<char>(c);
-    std::fclose(out);
+    const std::string shown = ReadAndClose(out);
     const std::string second = "  ttyUSB1        images           FLASH.bin  25%    2.50 MB/s  1:05";
     EXPECT_NE(shown.find(second), std::string::npos) << shown;
     EXPECT_NE(shown.find("  ttyUSB0        starting "), std::string::npos) << shown;

@@ -23,6 +23,8 @@ public:
     // One line per handset: OK, or failed / interrupted with the trace's last line.
     void PrintSummary();
 
+    // The last event applied to the row (empty until its child speaks).
+    const ProgressEvent& Event(size_t row) const { return rows_[row].event; }
     bool Ended(size_t row) const { return rows_[row].event.Ended(); }
     bool AllSucceeded() const;
     std::vector<std::string> Interrupted() const;

@@ -55,11 +55,9 @@ int FlashSeveralHandsets(const SeveralHandsetsRun& run, std::FILE* out, std::FIL
 
     const bool json = run.format == ProgressFormat::kJson;
     HandsetTable table(names, json ? nullptr : out, run.terminal);
-    std::vector<ProgressEvent> last(run.ports.size());
     auto show = [&](size_t row, ProgressEvent event) {
         if (table.Ended(row)) return;
         event.handset = run.ports[row];  // as the user named it, not as the child was told
-        last[row] = event;
         if (json) {
             std::fprintf(out, "%s\n", FormatProgressEvent(event).c_str());
             std::fflush(out);
@@ -71,7 +69,6 @@ int FlashSeveralHandsets(const SeveralHandsetsRun& run, std::FILE* out, std::FIL
     ChildProcesses children;
     std::vector<size_t> rowOfChild;
     for (size_t row = 0; row < run.ports.size(); ++row) {
-        last[row].handset = run.ports[row];
         std::vector<std::string> arguments = {"--port", ChildPortName(run.ports[row]), "--progress", "json"};
         arguments.insert(arguments.end(), run.shared.begin(), run.shared.end());
         std::string error;
@@ -79,7 +76,7 @@ int FlashSeveralHandsets(const SeveralHandsetsRun& run, std::FILE* out, std::FIL
             rowOfChild.push_back(row);
             continue;
         }
-        ProgressEvent failed = last[row];
+        ProgressEvent failed = table.Event(row);
         failed.outcome = kOutcomeFailed;
         failed.lastLine = error;
         show(row, failed);
@@ -97,7 +94,7 @@ int FlashSeveralHandsets(const SeveralHandsetsRun& run, std::FILE* out, std::FIL
             [&](size_t child, int status) {
                 ++exited;
                 const size_t row = rowOfChild[child];
-                if (!table.Ended(row)) show(row, EndWithoutWord(last[row], folders[row], status));
+                if (!table.Ended(row)) show(row, EndWithoutWord(table.Event(row), folders[row], status));
             });
         if (InterruptRequested() && !endingAll) {
             endingAll = true;  // ended below; their exits come through Wait as interrupted
