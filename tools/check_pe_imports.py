@@ -13,6 +13,10 @@ usage: check_pe_imports.py [--xp-missing LIST] [--known-dlls LIST] [--require DL
                     not limited: the programs' hook loads them from the system folder.
 --require DLL!FUNCTION  the program must import FUNCTION from DLL, statically or delayed
 
+Every delay-import slot must hold, in the file, an address inside the program's code (the
+thunk that loads the DLL on the first call): a slot that holds anything else, 0 above all,
+sends the program's first call of that function there.
+
 Exit status 0 when every program passes, 1 otherwise (each finding printed). A program
 without an import table is an error too: the check must never pass by reading nothing.
 """
@@ -53,9 +57,10 @@ def _string(image, rva):
 
 
 def _delay_descriptor(image, data, offset, thunk_size):
-    """(dll, functions) of the delay-import descriptor at `offset` of `data`, or None when those
-    bytes are not one: RVA-based attributes, every table inside the image, a DLL's name, and a
-    name table of one or more named functions."""
+    """(dll, functions, slots) of the delay-import descriptor at `offset` of `data`, or None when
+    those bytes are not one: RVA-based attributes, every table inside the image, a DLL's name,
+    and a name table of one or more named functions. `slots` gives for each function its name
+    (or ordinal), its address-table slot's RVA and the value the slot holds in the file."""
     attributes, name, module, address_table, name_table = struct.unpack_from("<5I", data, offset)
     size = image.OPTIONAL_HEADER.SizeOfImage
     if attributes != 1 or not all(0 < rva < size for rva in (name, module, address_table, name_table)):
@@ -64,29 +69,35 @@ def _delay_descriptor(image, data, offset, thunk_size):
     if not DLL_NAME.match(dll):
         return None
     functions = []
+    slots = []
     ordinal_flag = 1 << (8 * thunk_size - 1)
     for index in range(4096):
         try:
             thunk = int.from_bytes(image.get_data(name_table + index * thunk_size, thunk_size), "little")
+            slot = address_table + index * thunk_size
+            value = int.from_bytes(image.get_data(slot, thunk_size), "little")
         except pefile.PEFormatError:
             return None
         if thunk == 0:
             break
         if thunk & ordinal_flag:
+            slots.append((f"#{thunk & 0xFFFF}", slot, value))
             continue
         function = _string(image, thunk + 2) if thunk < size else b""
         if not FUNCTION_NAME.match(function):
             return None
         functions.append(function.decode("ascii"))
-    return (dll.decode("ascii"), functions) if functions else None
+        slots.append((functions[-1], slot, value))
+    return (dll.decode("ascii"), functions, slots) if functions else None
 
 
 def delay_imports(image):
-    """Delay imports, from the data directory where the linker filled it in, else from the
-    descriptors themselves: GNU ld links dlltool's delay-import libraries without it."""
+    """Delay imports (dll, functions, slots), from the data directory where the linker filled it
+    in, else from the descriptors themselves: GNU ld links dlltool's delay-import libraries
+    without it. Slots are read from the descriptors only."""
     for entry in getattr(image, "DIRECTORY_ENTRY_DELAY_IMPORT", []):
         yield entry.dll.decode("ascii", "replace"), [symbol.name.decode("ascii", "replace")
-                                                     for symbol in entry.imports if symbol.name]
+                                                     for symbol in entry.imports if symbol.name], []
     thunk_size = 8 if image.OPTIONAL_HEADER.Magic == pefile.OPTIONAL_HEADER_MAGIC_PE_PLUS else 4
     for section in image.sections:
         if section.Name.rstrip(b"\0") == b".rsrc":
@@ -99,6 +110,18 @@ def delay_imports(image):
                 if found:
                     yield found
             offset = data.find(b"\x01\0\0\0", offset + 1)
+
+
+def _in_code(image, address):
+    """True when `address` (a virtual address at the preferred base) lies in an executable section."""
+    rva = address - image.OPTIONAL_HEADER.ImageBase
+    section = image.get_section_by_rva(rva) if 0 <= rva < image.OPTIONAL_HEADER.SizeOfImage else None
+    return bool(section and section.Characteristics & pefile.SECTION_CHARACTERISTICS["IMAGE_SCN_MEM_EXECUTE"])
+
+
+def unfilled_delay_slots(program, image, delayed):
+    return [f"{program}: delay-import slot of {dll}!{name} holds {address:#x}, not an address in the program's code"
+            for dll, _, slots in delayed for name, _, address in slots if not _in_code(image, address)]
 
 
 def manifest_assemblies(image):
@@ -117,6 +140,10 @@ def manifest_assemblies(image):
     return names
 
 
+def imported_names(delayed):
+    return [(dll, names) for dll, names, _ in delayed]
+
+
 def check(program, missing_on_xp, known_dlls, required):
     """The findings on one program, each a line."""
     image = pefile.PE(program, fast_load=True)
@@ -126,9 +153,9 @@ def check(program, missing_on_xp, known_dlls, required):
     if not static:
         return [f"{program}: no imports found"]
     delayed = list(delay_imports(image))
-    findings = []
+    findings = unfilled_delay_slots(program, image, delayed)
     if missing_on_xp is not None:
-        findings += sorted(f"{program}: imports {dll}!{name}" for dll, names in static + delayed
+        findings += sorted(f"{program}: imports {dll}!{name}" for dll, names in static + imported_names(delayed)
                            for name in names if name in missing_on_xp)
     if known_dlls is not None:
         assemblies = manifest_assemblies(image)
@@ -138,14 +165,15 @@ def check(program, missing_on_xp, known_dlls, required):
                 findings.append(f"{program}: statically imports {dll}, which is not a known DLL")
             elif allowed and allowed not in assemblies:
                 findings.append(f"{program}: statically imports {dll} without the manifest's dependency on {allowed}")
-    imported = {(dll.lower(), name) for dll, names in static + delayed for name in names}
+    imported = {(dll.lower(), name) for dll, names in static + imported_names(delayed) for name in names}
     for dll, name in required:
         if (dll.lower(), name) not in imported:
             findings.append(f"{program}: does not import {dll}!{name}")
     findings.sort()
     if not findings:
         print(f"{program}: {sum(len(names) for _, names in static)} static imports from "
-              f"{', '.join(dll for dll, _ in static)}; delayed from {', '.join(dll for dll, _ in delayed) or 'none'}")
+              f"{', '.join(dll for dll, _ in static)}; delayed from {', '.join(dll for dll, _, _ in delayed) or 'none'}"
+              f" ({sum(len(slots) for _, _, slots in delayed)} slots, each holding its thunk's address)")
     return findings
 
 
