@@ -14,7 +14,8 @@
 
 #include <cstring>
 
-#if defined(__x86_64__) && defined(__GNUC__)
+// Built for both x86 targets (the 32-bit Windows program as well); used where the processor has it.
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
 #define VELTRANE_CRC_FOLDING 1
 #include <immintrin.h>
 #endif
@@ -67,6 +68,8 @@ __attribute__((target("pclmul,sse2"))) inline __m128i Constants(uint32_t distanc
 
 }  // namespace
 
+bool Crc16FoldingBuilt() { return true; }
+
 bool Crc16FoldingAvailable() {
     __builtin_cpu_init();
     return __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse2");
@@ -101,6 +104,8 @@ __attribute__((target("pclmul,sse2"))) uint16_t Crc16UpdateFolding(uint16_t crcR
 }
 
 #else
+
+bool Crc16FoldingBuilt() { return false; }
 
 bool Crc16FoldingAvailable() { return false; }
 

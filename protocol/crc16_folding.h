@@ -10,7 +10,9 @@ constexpr std::size_t kCrc16FoldingMinimum = 128;
 
 uint16_t Crc16UpdateTable(uint16_t crcRegister, const uint8_t* bytes, std::size_t length);
 
-// True when this processor can fold.
+// True when folding is built for this architecture (x86, 32- and 64-bit).
+bool Crc16FoldingBuilt();
+// True when it is built and this processor can fold.
 bool Crc16FoldingAvailable();
 // For length >= kCrc16FoldingMinimum, on a processor that can fold.
 uint16_t Crc16UpdateFolding(uint16_t crcRegister, const uint8_t* bytes, std::size_t length);
