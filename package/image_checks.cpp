@@ -53,10 +53,18 @@ int CheckImageSet(std::string& missingImageList) {
     };
     test(kSlotProgrammer, false, "NO HEX ");
     test(kSlotPartition, false, "NO partition ");
+    ImageSlot largest = kSlotPartition;
     for (const ImageTargetInfo& info : kImageTargets) {
         if (!TargetSelected(info)) continue;
         if (info.openCarriesHeader) test(info.headerSlot, true, info.headerMissingWord);
         test(info.bodySlot, false, info.bodyMissingWord);
+        if (packageDirectory[info.bodySlot].size > packageDirectory[largest].size) largest = info.bodySlot;
+    }
+    // Each image is held whole while it is sent: one the program cannot hold would fail its
+    // step after the boot loaders were already replaced, so it is refused before anything is written.
+    if (result == 1 && !CanHoldImage(packageDirectory[largest].size)) {
+        missingImageList += FormatText("NO memory for %s ", kSlotFileNames[largest]);
+        result = 0;
     }
     return result;
 }

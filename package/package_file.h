@@ -44,3 +44,9 @@ private:
 
 // Whether a directory entry of that name exists: a directory search, not an open.
 bool ProgramFileExists(const char* path);
+
+// Whether an image of `size` bytes can be had for its transfer: where images are read whole
+// (Windows), whether that much memory can be taken now, in one block (a 32-bit process has
+// 2 GiB of address space, the threads' stacks and the transfer buffers in it); elsewhere
+// always, since images are read chunk by chunk there.
+bool CanHoldImage(uint32_t size);

@@ -119,3 +119,5 @@ bool ProgramFileExists(const char* path) {
     struct stat status {};
     return path && *path && ::stat(path, &status) == 0;
 }
+
+bool CanHoldImage(uint32_t) { return true; }

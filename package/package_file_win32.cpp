@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <memory>
+#include <new>
 #include <string>
 
 namespace {
@@ -77,6 +79,13 @@ uint32_t PackageFile::Read(void* buffer, uint32_t length) {
 
 // Windows reads the images whole: the serial and WinUSB pipes, not the host, set the pace there.
 std::unique_ptr<PayloadSource> PackageFile::ChunkSource(uint64_t, uint32_t) { return nullptr; }
+
+bool CanHoldImage(uint32_t size) {
+    // Taken and given back at once: the block is committed but never touched, so this costs
+    // no physical memory.
+    std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[size]);
+    return block != nullptr;
+}
 
 bool ProgramFileExists(const char* path) {
     if (!path || !*path) return false;

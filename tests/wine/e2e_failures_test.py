@@ -1,8 +1,10 @@
 """Veltrane.exe end to end under Wine, runs that are refused before the handset is written:
-an image missing from the package, a package whose check byte is wrong, and a handset that
-never leaves Windows Mobile (the watch thread gives up after its 61 one-second polls)."""
+an image missing from the package, one too large for a 32-bit program to hold, a package
+whose check byte is wrong, and a handset that never leaves Windows Mobile (the watch thread
+gives up after its 61 one-second polls)."""
 import os
 import time
+import unittest
 
 from e2e_case import EndToEndCase, nothing_received, patched_package
 
@@ -12,6 +14,10 @@ SLOT_FLASH_BIN, SLOT_CEFS = 10, 11
 
 def presence(slot):
     return 16 + 13 * slot
+
+
+def size_bytes(slot, size):
+    return {presence(slot) + 9 + n: (size >> (8 * n)) & 0xFF for n in range(4)}
 
 
 class Refusals(EndToEndCase):
@@ -25,6 +31,18 @@ class Refusals(EndToEndCase):
         self.handset.stop(wait=0)
         self.assertTrue(nothing_received(self.handset.manifest()))
         self.assertEqual(self.restarts(), {})
+
+    @unittest.skipUnless(os.environ.get("VELTRANE_PROGRAM_BITS") == "32",
+                         "a 64-bit program can hold a 3.75 GiB image; a 32-bit one has 2 GiB of address space")
+    def test_image_too_large_for_the_32_bit_program_is_refused_before_the_handset_is_touched(self):
+        packed = patched_package(self.packed, self.work, size_bytes(SLOT_FLASH_BIN, 0xF0000000))
+        self.road("winxp", packed=packed)
+        self.assertEqual(self.run_to_exit(), 1)
+        refused = "NO memory for FLASH.bin "
+        self.assertEqual(self.boxes.wait_for(2, 10), [("Warning", refused), ("Error", refused)])
+        self.assertTrue(self.trace().endswith(refused), self.trace()[-200:])
+        self.handset.stop(wait=0)
+        self.assertTrue(nothing_received(self.handset.manifest()))
 
     def test_package_with_a_wrong_check_byte_ends_at_next(self):
         packed = patched_package(self.packed, self.work, {CHECK_BYTE: 13})
