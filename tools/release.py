@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Writes a release folder from built trees: the Windows programs (32-bit for XP, 64-bit for
-Vista and 7), the Windows and Linux console flashers and the Linux package builder, each
+"""Writes a release folder from built trees: the Windows programs (32-bit for XP, Vista and 7,
+32- and 64-bit alike; 64-bit for 64-bit Vista and 7), the Windows and Linux console flashers and the Linux package builder, each
 named with the project's version, and SHA256SUMS (checkable with `sha256sum -c SHA256SUMS`).
 
 usage: release.py --source DIR --builds DIR --out DIR
@@ -20,7 +20,7 @@ import sys
 
 # (preset, file in its tree, name in the release; {v} is the version)
 PROGRAMS = (
-    ("windows-x86", "ui/Veltrane.exe", "Veltrane-{v}-xp-x86.exe"),
+    ("windows-x86", "ui/Veltrane.exe", "Veltrane-{v}-x86.exe"),
     ("windows-x64", "ui/Veltrane.exe", "Veltrane-{v}-x64.exe"),
     ("windows-x86", "tools/flash/veltrane-flash.exe", "veltrane-flash-{v}-x86.exe"),
     ("windows-x64", "tools/flash/veltrane-flash.exe", "veltrane-flash-{v}-x64.exe"),

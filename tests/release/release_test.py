@@ -17,7 +17,7 @@ import tempfile
 SOURCE, VERSION, FLASH, PACK, PROGRAMMER = sys.argv[1:6]
 ARCH = platform.machine()
 EXPECTED = {  # file in the trees -> name in the release
-    "windows-x86/ui/Veltrane.exe": f"Veltrane-{VERSION}-xp-x86.exe",
+    "windows-x86/ui/Veltrane.exe": f"Veltrane-{VERSION}-x86.exe",
     "windows-x64/ui/Veltrane.exe": f"Veltrane-{VERSION}-x64.exe",
     "windows-x86/tools/flash/veltrane-flash.exe": f"veltrane-flash-{VERSION}-x86.exe",
     "windows-x64/tools/flash/veltrane-flash.exe": f"veltrane-flash-{VERSION}-x64.exe",
