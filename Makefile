@@ -1,5 +1,5 @@
-# Veltrane: one CMake tree, three builds (native Linux, Windows x86_64 run under wine64,
-# Windows i686 for XP, built and import-checked). `make test` and `make demo` do all the
+# Veltrane: one CMake tree, three builds (native Linux, Windows x86_64 run under Wine,
+# Windows i686 for XP, Vista and 7 run under 32-bit Wine). `make test` and `make demo` do all the
 # set-up a fresh Debian machine needs.
 
 PRESETS := linux windows-x64 windows-x86
@@ -9,7 +9,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 DEB_PACKAGES := \
 	build-essential cmake ninja-build git python3 \
 	googletest libgtest-dev libgmock-dev libbenchmark-dev \
-	mingw-w64 binutils-mingw-w64 wine64 \
+	mingw-w64 binutils-mingw-w64 wine64 wine32:i386 \
 	xvfb imagemagick xdotool fonts-liberation bc \
 	gcc-arm-none-eabi binutils-arm-none-eabi llvm python3-pefile \
 	clang libclang-rt-14-dev
@@ -21,12 +21,14 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 all: build
 
-# Installs what is missing; runs `apt-get update` only when something is.
+# Installs what is missing; runs `apt-get update` only when something is. wine32 (the 32-bit
+# Windows programs' Wine, beside wine64) needs the i386 architecture, added first.
 deps:
 	@missing=$$(for p in $(DEB_PACKAGES); do \
 	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; done); \
 	if [ -n "$$missing" ]; then \
 	    echo "Installing: $$missing"; \
+	    { dpkg --print-foreign-architectures | grep -qx i386 || $(SUDO) dpkg --add-architecture i386; } && \
 	    $(SUDO) apt-get update -qq && \
 	    DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
 	else echo "All build and test packages are installed."; fi
@@ -38,24 +40,28 @@ $(addprefix build-,$(PRESETS)): build-%:
 	cmake --build --preset $* -j $(JOBS)
 
 test: build $(addprefix test-,$(PRESETS))
-	@echo "All test suites passed (linux, windows-x64 under wine64, windows-x86 checks)."
+	@echo "All test suites passed (linux, windows-x64 under Wine, windows-x86 under 32-bit Wine)."
 
 $(addprefix test-,$(PRESETS)): test-%: build-%
 	ctest --preset $* -j $(JOBS)
 
 # The demo through the real program: Veltrane.exe under Wine on a virtual display flashes the
 # simulated handset. DEMO_WINDOWS=xp|7 picks the road (serial port or WinUSB), DEMO_HANDSET=
-# download|winmobile how the handset starts, DEMO_SCALE=N divides the image sizes.
+# download|winmobile how the handset starts, DEMO_SCALE=N divides the image sizes, DEMO_ARCH=
+# x64|x86 which program runs (x86: the 32-bit one, in a 32-bit Windows), DEMO_FLASH_BIN=BYTES
+# the size of FLASH.bin instead of the shipped one.
 DEMO_WINDOWS ?= xp
 DEMO_HANDSET ?= download
 DEMO_SCALE ?= 1
-DEMO_TARGETS := Veltrane box_watcher winusb_standin rapi_standin veltrane_host_tools
+DEMO_ARCH ?= x64
+DEMO_TARGETS := Veltrane box_watcher winusb_standin rapi_standin process_memory veltrane_host_tools
 
 demo: deps
-	cmake --preset windows-x64 >/dev/null
-	cmake --build --preset windows-x64 -j $(JOBS) --target $(DEMO_TARGETS)
-	@python3 tools/demo/wizard_demo.py --build build/windows-x64 --out demo-out \
-	    --windows $(DEMO_WINDOWS) --handset $(DEMO_HANDSET) --scale $(DEMO_SCALE)
+	cmake --preset windows-$(DEMO_ARCH) >/dev/null
+	cmake --build --preset windows-$(DEMO_ARCH) -j $(JOBS) --target $(DEMO_TARGETS)
+	@python3 tools/demo/wizard_demo.py --build build/windows-$(DEMO_ARCH) --out demo-out \
+	    --windows $(DEMO_WINDOWS) --handset $(DEMO_HANDSET) --scale $(DEMO_SCALE) \
+	    $(if $(DEMO_FLASH_BIN),--flash-bin $(DEMO_FLASH_BIN))
 
 # The same run through the console flasher on Linux.
 demo-console: deps build-linux

@@ -4,12 +4,14 @@ over the native pty, veltrane-flash.exe under Wine on the serial road, and on th
 (stand-in winusb.dll); next to them, what a bare loop of the same overlapped 256-byte writes
 carries under Wine on this machine, the limit the Windows ports are measured against.
 
-usage: bench/wine_port_bench.py [--scale N] [--repeat R]
+usage: bench/wine_port_bench.py [--scale N] [--repeat R] [--build DIR]
   --scale N    the demo's image sizes divided by N (default 10: FLASH.bin 11 MB)
   --repeat R   each figure is the best of R runs (default 3): on a shared machine one run
                can lose half its speed to a neighbour's build
+  --build DIR  the Windows build whose programs run (default build/windows-x64; the
+               i686 build's run in its 32-bit prefix)
 
-Needs build/linux and build/windows-x64 built. A FLASH.bin rate is timed from the trace's
+Needs build/linux and the Windows build built. A FLASH.bin rate is timed from the trace's
 FLASH.bin line to its last chunk's line, as the lines appear (trace_timer.py); the loop
 writes as many bytes as FLASH.bin holds."""
 import argparse
@@ -20,7 +22,7 @@ import sys
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
 LINUX = os.path.join(ROOT, "build", "linux")
-WINDOWS = os.path.join(ROOT, "build", "windows-x64")
+WINDOWS = os.path.join(ROOT, "build", "windows-x64")  # or --build
 os.environ.setdefault("HANDSET_SIM", os.path.join(LINUX, "sim", "handset-sim"))
 os.environ.setdefault("PROGRAMMER_HEX", os.path.join(LINUX, "programmer", "NPRG7200A.hex"))
 sys.path.insert(0, os.path.join(ROOT, "tests", "wine"))
@@ -28,27 +30,20 @@ sys.path.insert(0, os.path.join(ROOT, "tests", "wine"))
 import registry_devices as devices  # noqa: E402  (the Wine harness)
 from handset import Handset  # noqa: E402
 from trace_timer import image_seconds  # noqa: E402  (beside this script)
-from wine_prefix import WinePrefix, copy_prefix  # noqa: E402
+from wine_prefix import WinePrefix, build_arch, setup  # noqa: E402
 
 PACK = os.path.join(LINUX, "tools", "pack", "veltrane-pack")
-TEMPLATE = os.path.join(WINDOWS, "wine-template")
-STANDIN = os.path.join(WINDOWS, "sim", "winusb_standin", "winusb.dll")
-WRITE_LOOP = os.path.join(WINDOWS, "bench", "overlapped_write_loop.exe")
 INSTANCE = "USB\\VID_05C6&PID_3197\\5&ABC&0&2"
+
+
+def template():
+    return os.path.join(WINDOWS, "wine-template")
 
 
 def ensure_template():
     """The template prefix that CTest's wine_prefix_setup leaves, made here when missing."""
-    if os.path.isdir(TEMPLATE):
-        return
-    prefix = os.path.join(WINDOWS, "wineprefix")
-    env = dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
-    quiet = dict(env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    subprocess.run(["wineboot", "-i"], **quiet)
-    subprocess.run(["wine", "reg", "add", "HKCU\\Software\\Wine\\Drivers", "/v", "Graphics", "/d", "null", "/f"],
-                   **quiet)
-    subprocess.run(["wineserver", "-w"], **quiet)
-    copy_prefix(prefix, TEMPLATE)
+    if not os.path.isdir(template()):
+        setup(build_arch(WINDOWS), os.path.join(WINDOWS, "wineprefix"), template())
 
 
 def pack(images, program, out):
@@ -81,7 +76,7 @@ def native_run(work, name, packed):
 def wine_run(work, name, packed, winusb):
     folder = os.path.join(work, name)
     os.makedirs(folder)
-    prefix = WinePrefix.clone(TEMPLATE, os.path.join(folder, "prefix"))
+    prefix = WinePrefix.clone(template(), os.path.join(folder, "prefix"))
     handset = Handset(os.path.join(folder, "handset"))
     try:
         arguments = []
@@ -91,7 +86,7 @@ def wine_run(work, name, packed, winusb):
             path = devices.declare_device(prefix, INSTANCE, devices.DOWNLOAD_DESCRIPTION, devices.WINUSB_CLASS,
                                           interface=True)
             prefix.link_device(devices.dosdevice_name(path), handset.link)
-            prefix.install_file(STANDIN)
+            prefix.install_file(os.path.join(WINDOWS, "sim", "winusb_standin", "winusb.dll"))
         else:
             prefix.set_windows_version("winxp")
             prefix.link_device("wceusbsh001", handset.link)
@@ -108,11 +103,12 @@ def wine_run(work, name, packed, winusb):
 def bare_write_loop(work, name, size):
     folder = os.path.join(work, name)
     os.makedirs(folder)
-    prefix = WinePrefix.clone(TEMPLATE, os.path.join(folder, "prefix"))
+    prefix = WinePrefix.clone(template(), os.path.join(folder, "prefix"))
     handset = Handset(os.path.join(folder, "handset"))  # drains what arrives: no frame flag, no reply
     try:
         prefix.link_device("wceusbsh001", handset.link)
-        status, out, err = prefix.run([WRITE_LOOP, "\\\\.\\wceusbsh001", str(size)], cwd=folder)
+        write_loop = os.path.join(WINDOWS, "bench", "overlapped_write_loop.exe")
+        status, out, err = prefix.run([write_loop, "\\\\.\\wceusbsh001", str(size)], cwd=folder)
         if status != 0:
             raise RuntimeError("the write loop failed: " + err)
         return float(out.strip())
@@ -122,10 +118,13 @@ def bare_write_loop(work, name, size):
 
 
 def main():
+    global WINDOWS  # pylint: disable=global-statement
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--scale", type=int, default=10)
     parser.add_argument("--repeat", type=int, default=3)
+    parser.add_argument("--build", default=WINDOWS)
     options = parser.parse_args()
+    WINDOWS = os.path.abspath(options.build)
     ensure_template()
     work = os.path.join(WINDOWS, "bench-wine")
     shutil.rmtree(work, ignore_errors=True)

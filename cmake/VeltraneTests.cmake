@@ -1,10 +1,29 @@
 # Test harness: GoogleTest natively (Debian's googletest), and the same sources built with
-# the MinGW toolchain, whose test programs CTest runs under wine64 in a throwaway prefix
-# inside the build tree. The 32-bit Windows build compiles its tests but cannot run them.
+# the MinGW toolchains, whose test programs CTest runs under Wine in a throwaway prefix inside
+# the build tree: a win64 prefix for the x86_64 build, a win32 one for the i686 build (XP and
+# 32-bit 7), which also has a win64 one (64-bit 7, the program under WoW64) for the tests
+# registered with WOW64 (tests/wine/wine_harness.cmake).
 
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+  set(VELTRANE_WINE_ARCH win32)
+else()
+  set(VELTRANE_WINE_ARCH win64)
+endif()
 set(VELTRANE_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
 set(VELTRANE_WINE_TEMPLATE ${CMAKE_BINARY_DIR}/wine-template)
+set(VELTRANE_WINE_WOW64_TEMPLATE ${CMAKE_BINARY_DIR}/wine-template-wow64)
 set(VELTRANE_WINE_ENV "WINEPREFIX=${VELTRANE_WINE_PREFIX};WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=")
+# A Windows test program counts as passed only on its own success line: under Wine without
+# wine32 a 32-bit program exits 0 having run nothing.
+set(VELTRANE_GTEST_PASSED "\\[  PASSED  \\] [0-9]+ test")
+set(VELTRANE_GTEST_FAILED "\\[  FAILED  \\]")
+
+# One prefix (and its untouched template) of the given kind, made by a fixture test.
+function(_veltrane_wine_prefix_fixture name arch prefix template)
+  add_test(NAME ${name} COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tests/wine/wine_prefix.py
+                                setup ${arch} ${prefix} ${template})
+  set_tests_properties(${name} PROPERTIES FIXTURES_SETUP wineprefix TIMEOUT 300)
+endfunction()
 
 macro(veltrane_setup_gtest)
   if(VELTRANE_WINDOWS)
@@ -32,10 +51,12 @@ macro(veltrane_setup_gtest)
     # without a display (the screenshot tests bring their own X server and prefix). A copy
     # of it, untouched by any test, is the template that the Wine harness's tests copy
     # again for themselves (tests/wine/README.md).
-    add_test(NAME wine_prefix_setup
-             COMMAND sh -c "wineboot -i >/dev/null 2>&1; wine reg add 'HKCU\\Software\\Wine\\Drivers' /v Graphics /d null /f >/dev/null 2>&1; wineserver -w && ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tests/wine/wine_prefix.py copy ${VELTRANE_WINE_PREFIX} ${VELTRANE_WINE_TEMPLATE}")
-    set_tests_properties(wine_prefix_setup PROPERTIES
-      ENVIRONMENT "${VELTRANE_WINE_ENV}" FIXTURES_SETUP wineprefix TIMEOUT 300)
+    _veltrane_wine_prefix_fixture(wine_prefix_setup ${VELTRANE_WINE_ARCH} ${VELTRANE_WINE_PREFIX}
+                                  ${VELTRANE_WINE_TEMPLATE})
+    if(VELTRANE_WINE_ARCH STREQUAL "win32")
+      _veltrane_wine_prefix_fixture(wine_prefix_setup_wow64 win64 ${CMAKE_BINARY_DIR}/wineprefix-wow64
+                                    ${VELTRANE_WINE_WOW64_TEMPLATE})
+    endif()
     add_test(NAME wine_prefix_stop COMMAND sh -c "wineserver -k || true")
     set_tests_properties(wine_prefix_stop PROPERTIES
       ENVIRONMENT "${VELTRANE_WINE_ENV}" FIXTURES_CLEANUP wineprefix)
@@ -68,6 +89,7 @@ function(veltrane_add_gtest name)
     add_test(NAME wine.${name} COMMAND wine $<TARGET_FILE:${name}> --gtest_brief=1
              WORKING_DIRECTORY ${ARG_WORKING_DIRECTORY})
     set_tests_properties(wine.${name} PROPERTIES
-      ENVIRONMENT "${VELTRANE_WINE_ENV}" FIXTURES_REQUIRED wineprefix TIMEOUT ${ARG_TIMEOUT})
+      ENVIRONMENT "${VELTRANE_WINE_ENV}" FIXTURES_REQUIRED wineprefix TIMEOUT ${ARG_TIMEOUT}
+      PASS_REGULAR_EXPRESSION "${VELTRANE_GTEST_PASSED}" FAIL_REGULAR_EXPRESSION "${VELTRANE_GTEST_FAILED}")
   endif()
 endfunction()

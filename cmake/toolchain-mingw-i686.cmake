@@ -9,5 +9,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # The only build that serves Windows XP: nothing newer than XP may be declared or imported.
 add_compile_definitions(_WIN32_WINNT=0x0501 WINVER=0x0501)
-# These machines cannot run 32-bit code: this build is compiled and its imports checked, never run.
-set(VELTRANE_RUN_UNDER_WINE OFF CACHE BOOL "Run the test programs under wine64")
+# Its test programs run under 32-bit Wine (Debian's wine32), as XP, 32-bit 7 and, under WoW64, 64-bit 7.
+set(VELTRANE_RUN_UNDER_WINE ON CACHE BOOL "Run the test programs under Wine")

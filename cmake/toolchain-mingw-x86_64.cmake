@@ -9,4 +9,4 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # The tested 64-bit program serves Vista and 7 (XP x64 is refused at start-up).
 add_compile_definitions(_WIN32_WINNT=0x0601 WINVER=0x0601)
-set(VELTRANE_RUN_UNDER_WINE ON CACHE BOOL "Run the test programs under wine64")
+set(VELTRANE_RUN_UNDER_WINE ON CACHE BOOL "Run the test programs under Wine")

@@ -27,9 +27,28 @@ ExternalProject_Add(veltrane_host_tools
   INSTALL_COMMAND ""
   BUILD_ALWAYS ON)
 
+# The runners' own success lines: GoogleTest's summary, unittest's count and OK.
+set(VELTRANE_UNITTEST_PASSED "Ran [1-9][0-9]* tests? in [^\n]*\n+OK")
+
+# A test of the i686 build registered WOW64 runs twice: in the win32 prefix (XP, 32-bit 7),
+# and as NAME.wow64 in a win64 prefix, as on 64-bit Windows 7, where the program's system folder
+# is syswow64 and VELTRANE_WINE_WOW64 tells the cases that this is the road (those of Windows XP
+# skip there: 64-bit XP is refused).
 function(_veltrane_wine_environment name out)
+  cmake_parse_arguments(ARG "WOW64" "" "" ${ARGN})
+  if(ARG_WOW64)
+    set(prefix_environment "VELTRANE_WINE_TEMPLATE=${VELTRANE_WINE_WOW64_TEMPLATE}"
+                           "VELTRANE_WINE_SYSTEM=windows/syswow64" "VELTRANE_WINE_WOW64=1")
+  else()
+    set(prefix_environment "VELTRANE_WINE_TEMPLATE=${VELTRANE_WINE_TEMPLATE}")
+  endif()
+  if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+    list(APPEND prefix_environment "VELTRANE_PROGRAM_BITS=32")
+  else()
+    list(APPEND prefix_environment "VELTRANE_PROGRAM_BITS=64")
+  endif()
   set(${out}
-    "VELTRANE_WINE_TEMPLATE=${VELTRANE_WINE_TEMPLATE}"
+    ${prefix_environment}
     "VELTRANE_WINE_WORK=${CMAKE_BINARY_DIR}/wine-work/${name}"
     "HANDSET_SIM=${VELTRANE_HOST_HANDSET_SIM}"
     "VELTRANE_PACK=${VELTRANE_HOST_PACK}"
@@ -37,7 +56,7 @@ function(_veltrane_wine_environment name out)
     "BOX_WATCHER=$<TARGET_FILE:box_watcher>"
     "PYTHONPATH=${VELTRANE_WINE_HARNESS_DIR}"
     "PYTHONDONTWRITEBYTECODE=1"
-    ${ARGN}
+    ${ARG_UNPARSED_ARGUMENTS}
     PARENT_SCOPE)
 endfunction()
 
@@ -45,8 +64,8 @@ endfunction()
 #     [WINDOWS_VERSION winxp|vista|win7] [DISPLAY] [BOXES]
 #     [HANDSET device-name [HANDSET_OPTIONS handset-sim options...]]
 #     [BESIDE targets...] [DLL_OVERRIDES dll=n...] [TIMEOUT seconds])
-# Runs a Windows test program through wine_run.py: the prefix set up as asked, the handset
-# linked to the device name, the stand-in DLLs beside the program.
+# Runs a Windows test program (a GoogleTest one) through wine_run.py: the prefix set up as
+# asked, the handset linked to the device name, the stand-in DLLs beside the program.
 function(veltrane_add_wine_test)
   cmake_parse_arguments(ARG "DISPLAY;BOXES" "NAME;PROGRAM;WINDOWS_VERSION;HANDSET;TIMEOUT"
                         "ARGS;HANDSET_OPTIONS;BESIDE;DLL_OVERRIDES" ${ARGN})
@@ -80,30 +99,39 @@ function(veltrane_add_wine_test)
            COMMAND ${Python3_EXECUTABLE} ${VELTRANE_WINE_HARNESS_DIR}/wine_run.py ${flags}
                    -- $<TARGET_FILE:${ARG_PROGRAM}> ${ARG_ARGS})
   set_tests_properties(wine.${ARG_NAME} PROPERTIES
-    ENVIRONMENT "${environment}" FIXTURES_REQUIRED wineprefix TIMEOUT ${ARG_TIMEOUT})
-  if(ARG_LABELS)
-    set_tests_properties(wine.${ARG_NAME} PROPERTIES LABELS "${ARG_LABELS}")
-  endif()
+    ENVIRONMENT "${environment}" FIXTURES_REQUIRED wineprefix TIMEOUT ${ARG_TIMEOUT}
+    PASS_REGULAR_EXPRESSION "${VELTRANE_GTEST_PASSED}" FAIL_REGULAR_EXPRESSION "${VELTRANE_GTEST_FAILED}")
 endfunction()
 
 # veltrane_add_wine_script_test(NAME name SCRIPT file.py [ENVIRONMENT VAR=value...] [TIMEOUT s]
-#     [LABELS labels...])
+#     [LABELS labels...] [WOW64])
 # A Python unittest module built on wine_case.WineTestCase, run with the harness's settings
-# and whatever else it needs (program paths) in its environment.
+# and whatever else it needs (program paths) in its environment. Labels: win32 or win64 (the
+# prefix), wow64, and those given.
 function(veltrane_add_wine_script_test)
-  cmake_parse_arguments(ARG "" "NAME;SCRIPT;TIMEOUT" "ENVIRONMENT;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "WOW64" "NAME;SCRIPT;TIMEOUT" "ENVIRONMENT;LABELS" ${ARGN})
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 300)
   endif()
   get_filename_component(script ${ARG_SCRIPT} ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
   get_filename_component(module ${script} NAME_WE)
   get_filename_component(folder ${script} DIRECTORY)
-  _veltrane_wine_environment(${ARG_NAME} environment ${ARG_ENVIRONMENT})
-  add_test(NAME wine.${ARG_NAME} COMMAND ${Python3_EXECUTABLE} -m unittest -v ${module}
-           WORKING_DIRECTORY ${folder})
-  set_tests_properties(wine.${ARG_NAME} PROPERTIES
-    ENVIRONMENT "${environment}" FIXTURES_REQUIRED wineprefix TIMEOUT ${ARG_TIMEOUT})
-  if(ARG_LABELS)
-    set_tests_properties(wine.${ARG_NAME} PROPERTIES LABELS "${ARG_LABELS}")
+  set(variants ${ARG_NAME})
+  if(ARG_WOW64 AND VELTRANE_WINE_ARCH STREQUAL "win32")
+    list(APPEND variants ${ARG_NAME}.wow64)
   endif()
+  foreach(name IN LISTS variants)
+    set(wow64 "")
+    set(labels ${VELTRANE_WINE_ARCH} ${ARG_LABELS})
+    if(name MATCHES "\\.wow64$")
+      set(wow64 WOW64)
+      set(labels wow64 ${ARG_LABELS})
+    endif()
+    _veltrane_wine_environment(${name} environment ${wow64} ${ARG_ENVIRONMENT})
+    add_test(NAME wine.${name} COMMAND ${Python3_EXECUTABLE} -m unittest -v ${module}
+             WORKING_DIRECTORY ${folder})
+    set_tests_properties(wine.${name} PROPERTIES
+      ENVIRONMENT "${environment}" FIXTURES_REQUIRED wineprefix TIMEOUT ${ARG_TIMEOUT} LABELS "${labels}"
+      PASS_REGULAR_EXPRESSION "${VELTRANE_UNITTEST_PASSED}")
+  endforeach()
 endfunction()

@@ -1,6 +1,11 @@
 """A Wine prefix of one test: a copy of the build tree's template prefix, so that what a test
 changes (Windows version, registry devices, dosdevices links, stand-in DLLs) never reaches
-another test, and tests can run side by side. Each copy has its own wineserver."""
+another test, and tests can run side by side. Each copy has its own wineserver.
+
+Prefixes are win64 (the x86_64 programs; the i686 ones under WoW64, as on 64-bit Windows 7)
+or win32 (the i686 programs on XP and 32-bit 7). A 32-bit program needs Debian's wine32:
+without it Wine starts the program in an experimental mode that fails and exits 0 with
+nothing printed, so a 32-bit prefix is never made without it (see `setup`)."""
 import os
 import shutil
 import subprocess
@@ -10,6 +15,9 @@ import sys
 # time and no space); everything else, the registry above all, is copied.
 SHARED_SUFFIXES = (".dll", ".exe", ".sys", ".drv", ".nls", ".tlb", ".ocx", ".cpl", ".acm", ".ax", ".ttf", ".fon")
 BASE_OVERRIDES = "mscoree,mshtml="  # no .NET or Gecko installers in a test prefix
+# Where the programs under test find their system folder, under drive_c: the 32-bit programs in
+# a win64 prefix get syswow64 (VELTRANE_WINE_SYSTEM, set by the harness for those tests).
+SYSTEM_FOLDER = os.environ.get("VELTRANE_WINE_SYSTEM", "windows/system32")
 
 
 def windows_path(path):
@@ -110,7 +118,7 @@ class WinePrefix:
         if os.path.lexists(path):
             os.unlink(path)
 
-    def install_file(self, source, folder="windows/system32"):
+    def install_file(self, source, folder=SYSTEM_FOLDER):
         """Puts a stand-in program into the prefix (drive C:), in place of Wine's own file.
         The old file goes first: it may be a hard link to the template's."""
         target = os.path.join(self.path, "drive_c", folder, os.path.basename(source))
@@ -136,8 +144,62 @@ class WinePrefix:
         shutil.rmtree(self.path, ignore_errors=True)
 
 
+def wine32_installed():
+    status = subprocess.run(["dpkg-query", "-W", "-f=${Status}", "wine32:i386"], capture_output=True, text=True)
+    return status.returncode == 0 and status.stdout.endswith("install ok installed")
+
+
+def build_arch(build):
+    """The kind of prefix a Windows build tree's programs run in: win32 for the i686 build."""
+    with open(os.path.join(build, "CMakeCache.txt"), encoding="utf-8") as cache:
+        return "win32" if "toolchain-mingw-i686" in cache.read() else "win64"
+
+
+def make_prefix(arch, path):
+    """Makes (or brings up to date) the prefix at `path` of kind `arch`, win32 or win64: the null
+    graphics driver, no crash dialog (a crashed program ends at once, its page-fault line on
+    stderr), and proof that a program of the prefix's kind runs and prints. Exits, saying why,
+    when it cannot."""
+    if arch == "win32" and not wine32_installed():
+        sys.exit("32-bit Wine is missing (Debian's wine32:i386; `make deps` installs it): without it every "
+                 "32-bit program exits 0 having done nothing, so no 32-bit test or demo runs")
+    env = dict(os.environ, WINEPREFIX=path, WINEARCH=arch, WINEDEBUG="-all", WINEDLLOVERRIDES=BASE_OVERRIDES)
+    env.pop("DISPLAY", None)
+
+    def wine(*args):
+        return subprocess.run(["wine", *args], env=env, stdin=subprocess.DEVNULL, capture_output=True, text=True,
+                              timeout=300)
+
+    if os.path.exists(os.path.join(path, "system.reg")) and not _prefix_has_arch(path, arch):
+        shutil.rmtree(path)  # made for another kind of Windows
+    subprocess.run(["wineboot", "-i"], env=env, stdin=subprocess.DEVNULL, capture_output=True, timeout=300)
+    for key, value, kind, data in (("HKCU\\Software\\Wine\\Drivers", "Graphics", "REG_SZ", "null"),
+                                   ("HKCU\\Software\\Wine\\WineDbg", "ShowCrashDialog", "REG_DWORD", "0")):
+        wine("reg", "add", key, "/v", value, "/t", kind, "/d", data, "/f")
+    marker = "wine prefix ready"
+    answer = wine("cmd", "/c", "echo", marker)
+    subprocess.run(["wineserver", "-w"], env=env, timeout=300)
+    if marker not in answer.stdout or not _prefix_has_arch(path, arch):
+        sys.exit(f"the {arch} prefix {path} does not run programs: {answer.stdout!r} {answer.stderr[-500:]!r}")
+
+
+def setup(arch, path, template):
+    """The build tree's prefix and `template`, its copy that no test runs in."""
+    make_prefix(arch, path)
+    copy_prefix(path, template)
+
+
+def _prefix_has_arch(path, arch):
+    with open(os.path.join(path, "system.reg"), encoding="utf-8", errors="replace") as registry:
+        return f"#arch={arch}" in registry.read(4096)
+
+
 if __name__ == "__main__":
-    # wine_prefix.py copy SOURCE TARGET: how the build tree's template is made.
-    if len(sys.argv) != 4 or sys.argv[1] != "copy":
-        sys.exit("usage: wine_prefix.py copy SOURCE TARGET")
-    copy_prefix(sys.argv[2], sys.argv[3])
+    # wine_prefix.py copy SOURCE TARGET, or setup ARCH PREFIX TEMPLATE: how the build tree's
+    # prefix and its template are made.
+    if len(sys.argv) == 4 and sys.argv[1] == "copy":
+        copy_prefix(sys.argv[2], sys.argv[3])
+    elif len(sys.argv) == 5 and sys.argv[1] == "setup":
+        setup(*sys.argv[2:])
+    else:
+        sys.exit("usage: wine_prefix.py copy SOURCE TARGET | setup win32|win64 PREFIX TEMPLATE")

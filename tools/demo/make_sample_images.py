@@ -2,9 +2,10 @@
 """Writes a deterministic sample image set of the shipped sizes into a folder, named as
 veltrane-pack expects them. Slot 0 (the programmer) is copied from the given HEX file.
 
-usage: make_sample_images.py FOLDER PROGRAMMER_HEX [--scale N]
+usage: make_sample_images.py FOLDER PROGRAMMER_HEX [--scale N] [--flash-bin BYTES]
 
 --scale N divides every image size by N (at least 1 byte), for quick runs.
+--flash-bin BYTES makes FLASH.bin that size instead (how large an image a program takes).
 """
 import argparse
 import os
@@ -33,6 +34,7 @@ def main():
     parser.add_argument("folder")
     parser.add_argument("programmer")
     parser.add_argument("--scale", type=int, default=1)
+    parser.add_argument("--flash-bin", type=int)
     options = parser.parse_args()
     os.makedirs(options.folder, exist_ok=True)
     for slot, (name, size) in enumerate(SLOTS):
@@ -41,6 +43,8 @@ def main():
             shutil.copyfile(options.programmer, path)
             continue
         size = max(1, size // options.scale) if size > 40 else size
+        if name == "FLASH.bin" and options.flash_bin:
+            size = options.flash_bin
         # Seeded per slot: the same set on every machine, different bytes in every image.
         data = random.Random(0x5EED0000 + slot).randbytes(size)
         with open(path, "wb") as image:
