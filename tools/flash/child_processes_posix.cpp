@@ -29,7 +29,13 @@ void CatchInterrupts() {
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0;  // no SA_RESTART: poll returns at once with EINTR
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        // Started ignoring a hangup (nohup) or Ctrl-C (a shell's background job): it stays
+        // ignored, as the shell meant, and the handsets go on flashing when the session drops.
+        struct sigaction before {};
+        if (signal != SIGTERM && sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
+        sigaction(signal, &action, nullptr);
+    }
 }
 
 bool InterruptRequested() { return interrupted != 0; }
