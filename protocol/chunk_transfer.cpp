@@ -20,8 +20,7 @@ void TraceRate(const PacketBuffer& buffer, uint32_t chunk, int64_t startTime) {
 
 int SendChunks(PacketBuffer& buffer, ChunkTransfer transfer) {
     SessionState* progress = transfer.progress;
-    if (progress) {
-        progress->doneBytes = 0;
+    if (progress) {  // the byte figures were reset when the stage began
         progress->totalBytes = buffer.totalLength;
         progress->totalCount = buffer.chunkCount;
         progress->doneCount = 0;

@@ -3,6 +3,7 @@
 
 #include "session/process_values.h"
 #include "session/session_driver.h"
+#include "session/session_state.h"
 #include "session/session_window.h"
 #include "session/window_seam.h"
 
@@ -76,4 +77,10 @@ void ShowStepLabel(int kind, int stepNumber) {
     std::string text = StepLabelText(kind, stepNumber);
     LabelRequest request{label.control, kLabelLeft, LabelTop(kind, stepNumber), kLabelHeight, label.width};
     window.ShowStepLabel(request, text.c_str());
+    // A stage begins here: its byte figures start from nothing, not from the stage before's
+    // (which the window has just shown as that stage's last). The chunk loop sets the total.
+    if (SessionState* session = currentSession.load()) {
+        session->doneBytes = 0;
+        session->totalBytes = 0;
+    }
 }
