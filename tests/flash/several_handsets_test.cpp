@@ -10,6 +10,7 @@
 #include "tools/flash/handset_table.h"
 #include "tools/flash/progress_event.h"
 #include "tools/flash/run_folders.h"
+#include "tools/flash/shown_names.h"
 
 namespace {
 std::string ReadAndClose(std::FILE* file) {
@@ -92,6 +93,21 @@ TEST(SeveralHandsets, PlainLinesOnStageChangesAndTheFirstOutcomeStands) {
               "Summary:\n"
               "  ttyUSB0        OK\n"
               "  ttyUSB1        failed: Can't Close AMSS\n");
+}
+
+// The live table names handsets by what tells them apart, and a name cut to fit keeps its end.
+TEST(SeveralHandsets, ShownNamesKeepWhatTellsTheHandsetsApart) {
+    const std::string guid = "#{25dbce51-6c8f-4a72-8a6d-b54c2b4fc835}";
+    EXPECT_EQ(ShownNames({"usb#vid_05c6&pid_3197#5&abc&0&2" + guid, "USB#VID_05C6&PID_3197#5&ABC&0&3" + guid}),
+              (std::vector<std::string>{"5&abc&0&2", "5&ABC&0&3"}));
+    EXPECT_EQ(ShownNames({"usb#vid_05c6&pid_3197#5&abc&0&2" + guid}), (std::vector<std::string>{"5&abc&0&2"}));
+    const std::string maker = "usb-Qualcomm_Incorporated_Qualcomm_CDMA_Technologies_MSM_";
+    EXPECT_EQ(ShownNames({maker + "A100-if00-port0", maker + "B7-if00-port0"}),
+              (std::vector<std::string>{"A100", "B7"}));
+    EXPECT_EQ(ShownNames({"ttyUSB0", "ttyUSB1", "wceusbsh001"}),
+              (std::vector<std::string>{"ttyUSB0", "ttyUSB1", "wceusbsh001"}));
+    EXPECT_EQ(FitName("ttyUSB0", 14), "ttyUSB0");
+    EXPECT_EQ(FitName(maker + "A100", 10), "..MSM_A100");
 }
 
 TEST(SeveralHandsets, TerminalRowsRedrawnInPlaceAtMostTenTimesASecond) {

@@ -156,6 +156,14 @@ class WholeRun(unittest.TestCase):
                 stages.append(stage)
         self.assertEqual(stages, [("programmer", ""), ("partition table", "")] + [
             ("images", image) for image in ("QCSBL", "OEMSBL", "AMSS", "APPSBOOT", "FLASH.bin", "CEFS")])
+        # A stage's figures are its own from its start: none left over from the stage before.
+        own = {"QCSBL": "qcsbl.mbn", "OEMSBL": "oemsbl.mbn", "AMSS": "amss.mbn", "APPSBOOT": "appsboot.mbn",
+               "FLASH.bin": "FLASH.bin", "CEFS": "cefs_modem.mbn"}
+        for event in events:
+            if event["stage"] == "partition table":
+                self.assertEqual((event["done"], event["total"]), (0, 0), event)
+            elif event["image"]:
+                self.assertIn(event["total"], (0, SIZES[own[event["image"]]]), event)
         flash_bin = [event for event in events if event["image"] == "FLASH.bin"]
         self.assertEqual((flash_bin[-1]["done"], flash_bin[-1]["total"]), (SIZES["FLASH.bin"],) * 2)
         self.assertEqual([event.get("outcome") for event in events].count(None), len(events) - 1)
@@ -212,6 +220,33 @@ class WholeRun(unittest.TestCase):
         self.assertTrue(out.endswith("Summary:\n  handset0       OK\n  handset1       failed: %s\n"
                                      "  handset2       OK\n" % last_line), out)
 
+    def test_two_handsets_in_an_80_column_terminal_keep_one_table(self):
+        # Long /dev/serial/by-id style names: rows that wrapped would add a copy of the table
+        # at every redraw. tmux gives the flasher a real terminal of 80 columns.
+        run = self.new_run("1011111")
+        maker = "usb-Qualcomm_Incorporated_Qualcomm_CDMA_Technologies_MSM_"
+        sims = [self.start_sim(run, f"{maker}{serial}-if00-port0", "--delay-ms", "2") for serial in ("A100", "B7")]
+        done = os.path.join(run, "exit-status")
+        command = " ".join([self.flasher, *sum((["--port", link] for _, link, _, _ in sims), []),
+                            "; echo $? >", done])
+        tmux = ["tmux", "-L", f"veltrane-{os.getpid()}"]
+        subprocess.run(tmux + ["new-session", "-d", "-x", "80", "-y", "30", "-c", run, command], check=True)
+        self.addCleanup(subprocess.run, tmux + ["kill-server"], stderr=subprocess.DEVNULL)
+        subprocess.run(tmux + ["set-option", "-g", "remain-on-exit", "on"], check=True)
+        deadline = time.monotonic() + 300
+        while not os.path.exists(done) and time.monotonic() < deadline:
+            time.sleep(0.2)
+        with open(done) as status:
+            self.assertEqual(status.read().strip(), "0")
+        screen = subprocess.run(tmux + ["capture-pane", "-p", "-S", "-", "-E", "-"], capture_output=True,
+                                text=True, check=True).stdout.splitlines()
+        self.assertLessEqual(max(len(line) for line in screen), 79, "\n".join(screen))
+        for serial in ("A100", "B7"):
+            rows = [line for line in screen if line.startswith(f"  {serial} ")]
+            self.assertEqual(len(rows), 1, "\n".join(screen))  # redrawn in place, never copied
+            self.assertIn(" OK ", rows[0])
+        self.assertIn(f"  {maker}A100-if00-port0 OK", screen)  # the summary names the run folder
+
     def test_interrupted_or_killed_run_of_several_leaves_no_child(self):
         flasher = os.path.realpath(self.flasher)
 
@@ -226,12 +261,20 @@ class WholeRun(unittest.TestCase):
                     pass
             return found
 
-        for how in (signal.SIGINT, signal.SIGKILL):
+        def as_nohup_starts_it():  # a hangup, and Ctrl-C as for a shell's background job, ignored
+            signal.signal(signal.SIGHUP, signal.SIG_IGN)
+            signal.signal(signal.SIGINT, signal.SIG_IGN)
+
+        # SIGHUP: started as nohup starts it, the parent is sent a hangup and a Ctrl-C, and both
+        # handsets go on to the end.
+        for how in (signal.SIGINT, signal.SIGKILL, signal.SIGHUP):
             with self.subTest(signal=how.name):
+                ignored = how == signal.SIGHUP
                 run = self.new_run("1011111")
                 sims = [self.start_sim(run, f"slow{n}", "--delay-ms", "30") for n in range(2)]
                 parent = subprocess.Popen([self.flasher, "--port", sims[0][1], "--port", sims[1][1], "--progress",
-                                           "json"], cwd=run, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE)
+                                           "json"], cwd=run, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                          preexec_fn=as_nohup_starts_it if ignored else None)
                 writing = set()
                 while len(writing) < 2:  # both past GO, their traces well begun
                     event = json.loads(parent.stdout.readline())
@@ -239,6 +282,8 @@ class WholeRun(unittest.TestCase):
                         writing.add(event["handset"])
                 self.assertEqual(len(children()), 2)
                 parent.send_signal(how)
+                if ignored:
+                    parent.send_signal(signal.SIGINT)
                 rest = [json.loads(line) for line in parent.stdout.read().splitlines()]
                 parent.stdout.close()
                 status = parent.wait(timeout=30)
@@ -246,6 +291,10 @@ class WholeRun(unittest.TestCase):
                 while children() and time.monotonic() < deadline:
                     time.sleep(0.05)
                 self.assertEqual(children(), [])
+                if ignored:
+                    self.assertEqual(status, 0)
+                    self.assertEqual(sorted(event["handset"] for event in rest if event.get("outcome") == "ok"),
+                                     sorted(link for _, link, _, _ in sims))
                 if how == signal.SIGINT:
                     self.assertEqual(status, 1)
                     ends = {event["handset"]: event for event in rest if "outcome" in event}

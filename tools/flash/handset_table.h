@@ -31,10 +31,11 @@ public:
 
 private:
     struct Row {
-        std::string name;
+        std::string name;   // the run folder's: the plain lines and the summary
+        std::string shown;  // the live table's (ShownNames)
         ProgressEvent event;
     };
-    std::string RowLine(const Row& row) const;
+    std::string RowLine(const Row& row, std::size_t nameWidth) const;
 
     std::vector<Row> rows_;
     std::FILE* out_;

@@ -6,8 +6,13 @@
 #include <cstdio>
 #include <string>
 
+// The columns of the terminal behind `out` (on Windows the console's buffer width); 0 when
+// it has none or does not say.
+std::size_t TerminalColumns(std::FILE* out);
+
 // Writes `text` over the current line, from its start, and clears what an older, longer text
-// left behind. The cursor stays at the end of the line.
+// left behind. The cursor stays at the end of the line. A text wider than the terminal less
+// one column is cut there: a line that wrapped would no longer be rewritten in place.
 void RewriteLine(std::FILE* out, const std::string& text);
 
 // Puts the cursor at the start of the line `lines` above the current one.

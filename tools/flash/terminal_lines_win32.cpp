@@ -13,13 +13,18 @@ HANDLE ConsoleOf(std::FILE* out, CONSOLE_SCREEN_BUFFER_INFO& info) {
 
 }  // namespace
 
+std::size_t TerminalColumns(std::FILE* out) {
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    return ConsoleOf(out, info) && info.dwSize.X > 0 ? static_cast<std::size_t>(info.dwSize.X) : 0;
+}
+
 void RewriteLine(std::FILE* out, const std::string& text) {
     std::fflush(out);
-    CONSOLE_SCREEN_BUFFER_INFO info{};
+    const std::size_t columns = TerminalColumns(out);
     std::string line = text;
-    // Blanks to the last column but one clear the rest; the last one would wrap the line.
-    if (ConsoleOf(out, info) && info.dwSize.X > 1 && line.size() < static_cast<size_t>(info.dwSize.X - 1))
-        line.resize(static_cast<size_t>(info.dwSize.X - 1), ' ');
+    // Cut, or padded with blanks that clear the rest, to the last column but one: the last one
+    // would wrap the line.
+    if (columns > 1) line.resize(columns - 1, ' ');
     std::fprintf(out, "\r%s", line.c_str());
 }
 
