@@ -83,8 +83,8 @@ clean:
 # A release: Veltrane.exe for Windows XP (32-bit) and for Vista and 7 (64-bit), the console
 # flasher for both and for Linux, and veltrane-pack for Linux, built in trees of their own
 # (build/release/PRESET) with the presets' settings, then written to dist/ with the version in
-# their names and SHA256SUMS; tools/release.py refuses a program that carries a firmware
-# package. The builds are reproducible: the same commit gives the same files anywhere.
+# their names and SHA256SUMS; tools/release.py refuses a tree with uncommitted changes (before
+# anything is built) and a program that carries a firmware package. The builds are reproducible: the same commit gives the same files anywhere.
 # VELTRANE_PROGRAMMER=/path/NPRG7200A.hex builds them with your own flash programmer.
 RELEASE_BUILDS := build/release
 VELTRANE_PROGRAMMER ?= $(CURDIR)/resources/programmer/NPRG7200A.hex
@@ -95,6 +95,7 @@ define release_build
 endef
 
 release: deps
+	python3 tools/release.py --source . --check-source
 	$(call release_build,linux,veltrane-flash veltrane-pack)
 	$(call release_build,windows-x64,Veltrane veltrane-flash)
 	$(call release_build,windows-x86,Veltrane veltrane-flash)

@@ -4,6 +4,11 @@
 named with the project's version, and SHA256SUMS (checkable with `sha256sum -c SHA256SUMS`).
 
 usage: release.py --source DIR --builds DIR --out DIR
+       release.py --source DIR --check-source
+
+--check-source (make release runs it before building): refuses a git checkout with changes
+not committed, naming the files, since a release built from it could not be rebuilt from
+the commit its programs name (their time stamp is the commit's date).
 
 --builds holds one tree per preset (linux, windows-x64, windows-x86). A release carries no
 firmware package: the folder is written only when `veltrane-pack list` finds none in any of
@@ -51,12 +56,31 @@ def sha256(path):
     return digest.hexdigest()
 
 
+def changed_files(source):
+    """Files of the checkout at `source` that differ from its commit, untracked ones included
+    (ignored ones not); [] outside git."""
+    listed = subprocess.run(["git", "-C", source, "status", "--porcelain", "--untracked-files=all"],
+                            capture_output=True, text=True)
+    if listed.returncode != 0:
+        return []
+    return [line[3:] for line in listed.stdout.splitlines() if line.strip()]
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--source", required=True)
-    parser.add_argument("--builds", required=True)
-    parser.add_argument("--out", required=True)
+    parser.add_argument("--builds")
+    parser.add_argument("--out")
+    parser.add_argument("--check-source", action="store_true")
     args = parser.parse_args()
+    if args.check_source:
+        changed = changed_files(args.source)
+        if changed:
+            sys.exit("release: the tree has changes that are not committed; commit or stash them first, so that "
+                     "the release can be rebuilt from its commit:\n  " + "\n  ".join(changed))
+        return 0
+    if not args.builds or not args.out:
+        parser.error("--builds and --out are needed")
     version = project_version(args.source)
     arch = platform.machine()
     packer = os.path.join(args.builds, PACKER)

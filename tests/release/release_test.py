@@ -76,11 +76,28 @@ def main():
         check((dist / "SHA256SUMS").read_bytes() == sums and sorted(os.listdir(dist)) == names,
               "a refused release changed the release folder")
         check(not (work / "dist.partial").exists(), "a refused release left a partial folder")
+
+        # A checkout with a change not committed (a file edited, one added) is refused, naming both.
+        tree = work / "tree"
+        tree.mkdir()
+        git = ["git", "-C", str(tree), "-c", "user.name=t", "-c", "user.email=t@t"]
+        (tree / "CMakeLists.txt").write_text("project(Veltrane VERSION 9.9.9)\n")
+        for command in (["init", "-q"], ["add", "."], ["commit", "-qm", "tree"]):
+            subprocess.run(git + command, check=True)
+        check_source = [sys.executable, os.path.join(SOURCE, "tools", "release.py"), "--source", tree, "--check-source"]
+        clean = subprocess.run(check_source, capture_output=True, text=True)
+        check(clean.returncode == 0, f"a clean checkout was refused: {clean.stderr}")
+        (tree / "CMakeLists.txt").write_text("project(Veltrane VERSION 9.9.10)\n")
+        (tree / "new.cpp").write_text("\n")
+        dirty = subprocess.run(check_source, capture_output=True, text=True)
+        check(dirty.returncode != 0 and "CMakeLists.txt" in dirty.stderr and "new.cpp" in dirty.stderr,
+              f"a changed checkout was not refused with its files: {dirty.returncode} {dirty.stderr}")
     finally:
         shutil.rmtree(work, ignore_errors=True)
     if failures:
         sys.exit("\n".join(failures))
-    print(f"release {VERSION}: {len(EXPECTED)} programs with SHA256SUMS; packed and missing programs refused")
+    print(f"release {VERSION}: {len(EXPECTED)} programs with SHA256SUMS; packed and missing programs and a "
+          "changed checkout refused")
     return 0
 
 
