@@ -252,10 +252,10 @@ def screen(c):
     c.add("fill none stroke white stroke-width 2.4 stroke-linejoin round "
           "polyline 93,121 93,130 123,130 123,121", c.solid("white"))
     c.text(108 - 29, 161, "Updating ROM", "#163a56", 8.5)
+    # The track shows activity, not an amount: no fill and no figure that could contradict
+    # the window's own progress (the picture is on every page, the notice and the finish too).
     c.add("roundrectangle 62,168 154,176 4,4", c.solid("#b5c8d6"))
-    c.add("roundrectangle 62,168 118,176 4,4", c.linear(62, 0, "#1f9fb9", 118, 0, "#38c7d7"))
-    c.add("roundrectangle 63,168.6 117,171.5 3,3", c.solid("white"), opacity=0.35)
-    c.text(98, 189, "62 %", "#3b5a70", 7.5, REGULAR)
+    c.add("circle 96,172 96,169.5 circle 108,172 108,169.5 circle 120,172 120,169.5", c.solid("#1f9fb9"))
     # Soft-key bar.
     c.add("rectangle 48,200 168,213", c.linear(0, 200, "#3a434c", 0, 213, "#171b20"))
     c.add("rectangle 108,202 108.6,211", c.solid("white"), opacity=0.25)

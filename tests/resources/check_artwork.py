@@ -100,6 +100,15 @@ def check(folder):
                 seen, under = images[number][y][x], bg[py + y][px + x]
                 assert max(abs(a - b) for a, b in zip(seen, under)) <= 10, \
                     f"{number}.png at ({px}, {py}): corner ({x}, {y}) {seen} on {under}"
+    # The phone's screen says no amount: under its progress track (window x 72..136, y 228..240),
+    # where a percentage once stood, every row is one colour, and the track is alike at both ends.
+    phone = images[180]
+    for y in range(228 - 48, 240 - 48):
+        row = phone[y][72 - 10:136 - 10]
+        assert max(max(abs(a - b) for a, b in zip(rgb, row[0])) for rgb in row) <= 6, \
+            f"180.png: something is written under the phone's progress track (row {y})"
+    left, right = phone[172][64], phone[172][152]
+    assert max(abs(a - b) for a, b in zip(left, right)) <= 6, f"180.png: the phone's track is filled part way"
     check_icon(os.path.join(folder, "veltrane.ico"))
 
 
