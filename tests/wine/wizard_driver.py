@@ -108,16 +108,17 @@ class WizardDriver:
                 return
         raise AssertionError("the Accept box never showed its tick")
 
-    def follow_run(self, timeout, suffix=""):
+    def follow_run(self, timeout, suffix="", download_when=lambda trace: "FLASH.bin" in trace):
         """Waits until the trace says "Finish" (True) or the program ends or time runs out
-        (False); a screenshot of the download page once FLASH.bin is under way, and of the
-        finish page (named download<suffix> and finish<suffix>)."""
+        (False); a screenshot of the download page once `download_when(trace)` holds (by
+        default once FLASH.bin is under way), and of the finish page (named download<suffix>
+        and finish<suffix>)."""
         deadline = time.monotonic() + timeout
         downloading = False
         while time.monotonic() < deadline:
             time.sleep(0.5)
             trace = self.trace()
-            if not downloading and "FLASH.bin" in trace:
+            if not downloading and download_when(trace):
                 self.screenshot("download" + suffix)
                 downloading = True
             if trace.endswith("Finish"):
