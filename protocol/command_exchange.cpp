@@ -35,6 +35,7 @@ AttemptRecord RunAttempt(PacketBuffer& buffer, std::span<const uint8_t> expected
             TraceFormat("Error code: Send %d ,Rev. %d Send byte %d receive %d:\n", attempt.writeStatus,
                         attempt.readStatus, static_cast<int>(attempt.written), static_cast<int>(received));
         }
+        attempt.portGone = PortGoneForGood();
         return attempt;
     }
     // The comparison may look past what arrived: the bytes there are zero, as after a clear.
@@ -59,6 +60,7 @@ int RunAttempts(PacketBuffer& buffer, std::span<const uint8_t> expected, const E
     for (;;) {
         AttemptRecord attempt = RunAttempt(buffer, expected, options);
         if (attempt.result == AttemptResult::kMatched) return 1;
+        if (attempt.portGone) return 0;  // no attempt can succeed: the step fails now
         ++failures;
         bool transportFailure = attempt.result == AttemptResult::kTransportFailure;
         if (transportFailure && options.pauseBeforeLimitTestMs) SleepMs(options.pauseBeforeLimitTestMs);

@@ -54,6 +54,7 @@ struct AttemptRecord {
     int readStatus = 0;
     uint32_t written = 0;
     uint32_t received = 0;
+    bool portGone = false;  // failed, and the port can never succeed again (PortGoneForGood)
 };
 
 // One attempt with the frame already in the buffer: clears the receive buffer, writes the

@@ -93,6 +93,7 @@ int SendPartitionTable() {
             Trace().Append("OK Partition\n");
             return 1;
         }
+        if (attempt.portGone) return 0;  // no attempt can succeed: the step fails now
         uint32_t pause = kPartitionMismatchPauseMs;
         if (attempt.result == AttemptResult::kTransportFailure) {
             // The reply may still come: the next attempt only reads.

@@ -68,3 +68,8 @@ void SetPipeTimeouts(uint32_t inMs, uint32_t outMs) {
     const PortOperations& port = CurrentPort();
     if (port.setPipeTimeouts) port.setPipeTimeouts(port.context, inMs, outMs);
 }
+
+bool PortGoneForGood() {
+    const PortOperations& port = CurrentPort();
+    return port.goneForGood && port.goneForGood(port.context);
+}

@@ -29,3 +29,6 @@ int ReadPort(uint8_t* buffer, uint32_t* length);
 int RecoverPort();
 // Pipe transfer time-outs; does nothing where the port has no pipes.
 void SetPipeTimeouts(uint32_t inMs, uint32_t outMs);
+// True once the port reports that it can never succeed again: a failed exchange then ends
+// its step at once instead of spending its retry budget on calls that cannot succeed.
+bool PortGoneForGood();

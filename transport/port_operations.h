@@ -25,6 +25,9 @@ struct PortOperations {
     int (*recover)(void* context) = nullptr;
     // Bulk pipe transfer time-outs, where the port has pipes.
     void (*setPipeTimeouts)(void* context, uint32_t inMs, uint32_t outMs) = nullptr;
+    // True once the port can never carry a transfer again (a transfer it had to abandon to a
+    // wedged driver): every later call fails at once. Null: the port never says so.
+    bool (*goneForGood)(void* context) = nullptr;
 };
 
 // The platform's own port: the tty port on POSIX systems.

@@ -115,6 +115,7 @@ const PortOperations kSerialPort = [] {
     operations.write = Write;
     operations.read = Read;
     operations.recover = Recover;
+    operations.goneForGood = [](void*) { return abandoned; };
     return operations;
 }();
 

@@ -204,6 +204,7 @@ const PortOperations kWinUsbPort = [] {
     operations.write = Write;
     operations.read = Read;
     operations.recover = Recover;
+    operations.goneForGood = [](void*) { return abandoned; };
     operations.setPipeTimeouts = SetPipeTimeouts;
     return operations;
 }();

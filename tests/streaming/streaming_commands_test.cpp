@@ -157,3 +157,18 @@ TEST_F(StreamingCommandsTest, FailedResetLeavesThePortOpenAndTracesNothing) {
     EXPECT_TRUE(port.IsOpen());
     EXPECT_EQ(TraceText(), "");
 }
+
+// A port that says it is gone for good ends the exchange after the attempt that failed, in
+// the partition table's cycles as in every other command: no retry budget spent on it.
+TEST_F(StreamingCommandsTest, APortGoneForGoodEndsTheCommandAtItsFirstFailure) {
+    currentImageIndex = kSlotPartition;
+    port.SetGoneForGood();
+    for (int i = 0; i < 3; ++i) port.QueueReadFailure(-1);
+    EXPECT_EQ(SendPartitionTable(), 0);
+    EXPECT_EQ(SendSecurityMode(), 0);
+    EXPECT_EQ(port.RepliesLeft(), 1u);  // one read each
+    EXPECT_EQ(time.clock.SleptMs(), 0u);
+    const std::string trace = TraceText();
+    EXPECT_TRUE(EndsWith(trace, "Error code: Send 0 ,Rev. -1 Send byte 6 receive 0:\n")) << trace;
+    EXPECT_EQ(trace.find("Can't Send or Received"), std::string::npos) << trace;
+}

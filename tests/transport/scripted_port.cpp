@@ -10,6 +10,7 @@ ScriptedPort::ScriptedPort() {
     operations_.write = Write;
     operations_.read = ReadEntry;
     operations_.recover = Recover;
+    operations_.goneForGood = [](void* context) { return static_cast<ScriptedPort*>(context)->gone_; };
     operations_.setPipeTimeouts = SetPipes;
     InstallPort(&operations_);
 }

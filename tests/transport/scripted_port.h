@@ -38,6 +38,8 @@ public:
     bool IsOpen() const { return open_; }
     void SetOpen(bool open) { open_ = open; }
     void SetOpenResult(int status) { openResult_ = status; }
+    // From now on the port says it can never succeed again (a transfer abandoned).
+    void SetGoneForGood() { gone_ = true; }
     // Results of the next opens, in order; after them SetOpenResult's holds.
     void QueueOpenResult(int status) { openResults_.push_back(status); }
 
@@ -62,6 +64,7 @@ private:
 
     PortOperations operations_;
     bool open_ = true;
+    bool gone_ = false;
     int openResult_ = 0;
     std::deque<int> openResults_;
     std::deque<Read> reads_;
