@@ -12,7 +12,7 @@ DEB_PACKAGES := \
 	mingw-w64 binutils-mingw-w64 wine64 wine32:i386 \
 	xvfb imagemagick xdotool fonts-liberation bc \
 	gcc-arm-none-eabi binutils-arm-none-eabi llvm python3-pefile \
-	clang libclang-rt-14-dev tmux
+	clang libclang-rt-14-dev tmux nlohmann-json3-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

@@ -57,8 +57,15 @@ TEST(SeveralHandsets, EventsRoundTripAndStrayLinesAreNotEvents) {
     EXPECT_EQ(FormatProgressEvent(read), line);
     EXPECT_EQ(read.lastLine, sent.lastLine);
     EXPECT_EQ(read.total, sent.total);
+    // A port's name is text: UTF-8 comes out as the characters it holds, not as its bytes.
+    sent.handset = "/dev/serial/by-id/hand\xC3\xA9";
+    EXPECT_NE(FormatProgressEvent(sent).find("\"handset\":\"/dev/serial/by-id/hand\\u00e9\""), std::string::npos)
+        << FormatProgressEvent(sent);
+    ASSERT_TRUE(ParseProgressEvent(FormatProgressEvent(sent), read));
+    EXPECT_EQ(read.handset, sent.handset);
     for (const char* stray : {"", "Finished: the handset acknowledged the reset.", "{\"stage\":\"images\"}",
-                              "{\"handset\":\"a\"} trailing", "{\"handset\":\"\\u0100\"}", "{\"handset\":\"a\""})
+                              "{\"handset\":\"a\"} trailing", "{\"handset\":1}", "{\"handset\":\"a\",\"done\":-1}",
+                              "{\"handset\":\"a\",\"last_line\":\"\\u0100\"}", "{\"handset\":\"a\""})
         EXPECT_FALSE(ParseProgressEvent(stray, read)) << stray;
     EXPECT_EQ(LastLineOf("Open port\nCan't Send CEFS"), "Can't Send CEFS");
     EXPECT_EQ(LastLineOf("Finish\r\n\r\n"), "Finish");

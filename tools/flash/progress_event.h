@@ -1,7 +1,8 @@
 // What the console flasher tells other programs about a run, one JSON object per line
 // (`--progress json`), and what the several-handset run reads back from its children.
-// Texts are carried as bytes: a byte above 0x7F (a trace line in the ANSI code page) is
-// written as \u00XX and read back to the same byte, so every line is plain ASCII.
+// Every line is plain ASCII (characters beyond it escaped), members in a fixed order. Names
+// (the handset's port) are text, UTF-8; the last line is a trace line, bytes in the ANSI code
+// page, carried as the characters they stand for (trace_line_text.h).
 #pragma once
 
 #include <cstdint>

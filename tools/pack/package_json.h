@@ -10,9 +10,11 @@
 //     ]
 //   }
 //
-// Fields in that order, images in slot order, one line each. The reader takes only this
-// shape (in any member order): no other fields, no fractions, signs or exponents, no
-// duplicate members, and each image's name must be its slot's name in our own table.
+// Fields in that order, images in slot order, one line each; text beyond ASCII escaped, the
+// family code byte as the character U+00XX. The reader (nlohmann-json, the programs' one JSON
+// library) takes only this shape (in any member order): no other fields, no fractions, signs
+// or exponents, no duplicate members, and each image's name must be its slot's name in our
+// own table.
 #pragma once
 
 #include <cstdint>
@@ -34,5 +36,6 @@ struct PackageRecord {
 
 std::string PackageJsonText(const PackageRecord& record);
 
-// False with a one-line problem ("line N: ...") when the text is not such a description.
+// False with a one-line problem when the text is not such a description ("line N: ..." when
+// it is not JSON at all).
 bool ParsePackageJson(const std::string& text, PackageRecord& record, std::string& problem);
