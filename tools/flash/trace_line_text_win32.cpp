@@ -11,12 +11,15 @@ std::wstring Decode(UINT codePage, DWORD flags, const std::string& text) {
     return wide;
 }
 
+// Into the ANSI code page without best-fit stand-ins (Ā is no A): `lost` says a character had no byte.
 std::string Encode(UINT codePage, const std::wstring& wide, BOOL* lost) {
-    const int length = WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+    const DWORD flags = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    const int length = WideCharToMultiByte(codePage, flags, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
                                            nullptr, lost);
     std::string text(static_cast<std::size_t>(length > 0 ? length : 0), '\0');
     if (length > 0)
-        WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), text.data(), length, nullptr, lost);
+        WideCharToMultiByte(codePage, flags, wide.data(), static_cast<int>(wide.size()), text.data(), length, nullptr,
+                            lost);
     return text;
 }
 
