@@ -6,31 +6,15 @@
 #include <new>
 #include <string>
 
-namespace {
+#include "platform/wide_path_win32.h"
 
-// Paths come as UTF-8 (the program's own path, learned in wide characters) or, where a
-// console user typed them, in the ANSI code page: a text that is not valid UTF-8 is ANSI.
-std::wstring WidePath(const char* path) {
-    for (UINT codePage : {static_cast<UINT>(CP_UTF8), static_cast<UINT>(CP_ACP)}) {
-        const DWORD flags = codePage == CP_UTF8 ? MB_ERR_INVALID_CHARS : 0;
-        const int length = MultiByteToWideChar(codePage, flags, path, -1, nullptr, 0);
-        if (length <= 0) continue;
-        std::wstring wide(static_cast<std::size_t>(length), L'\0');
-        if (MultiByteToWideChar(codePage, flags, path, -1, wide.data(), length) != length) continue;
-        wide.resize(static_cast<std::size_t>(length) - 1);
-        return wide;
-    }
-    return {};
-}
-
-}  // namespace
 
 PackageFile::~PackageFile() { Close(); }
 
 bool PackageFile::Open(const char* path) {
     Close();
     // Deny none: the trace, an installer or another instance may hold the file as well.
-    const std::wstring wide = path ? WidePath(path) : std::wstring();
+    const std::wstring wide = path ? WidePath(path) : std::wstring();  // UTF-8 inside, wide here
     if (wide.empty()) return false;
     HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);

@@ -20,8 +20,9 @@ namespace {
 int SwitchOf(char byte) { return byte == '1' ? 1 : 0; }
 }  // namespace
 
-void ReadRunSettings(const char* path) {
-    std::FILE* file = std::fopen(path, "rb");
+void ReadRunSettings(const char* path) { ReadRunSettingsFile(std::fopen(path, "rb")); }
+
+void ReadRunSettingsFile(std::FILE* file) {
     if (!file) {
         ApplyDefaultRunSettings();
         return;

@@ -2,6 +2,8 @@
 // seven-byte file "a.ini" in the current directory just before the worker starts.
 #pragma once
 
+#include <cstdio>
+
 #include <atomic>
 
 struct RunSettings {
@@ -23,6 +25,9 @@ constexpr const char* kRunSettingsFile = "a.ini";
 // the override and the window's "Erased" box as they were. A full read also puts the
 // override into the "Erased" box (control 1012) of the main window, if there is one.
 void ReadRunSettings(const char* path = kRunSettingsFile);
+// The same from a file already open (closed here); null: the defaults. The console flasher
+// opens its --settings file by a wide name on Windows.
+void ReadRunSettingsFile(std::FILE* file);
 
 // The image switches of a run without "a.ini": AMSS, APPSBOOT and FLASH.bin on, the rest off.
 void ApplyDefaultRunSettings();

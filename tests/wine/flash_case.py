@@ -49,12 +49,13 @@ class PackedProgramCase(WineTestCase):
 
 
 class FlashRunCase(PackedProgramCase):
-    def flash(self, *arguments, settings=EVERY_IMAGE, env=None, planted=False):
-        """Runs the packed program from a folder of its own; returns (status, stdout, stderr,
-        trace lines). planted: the program in another folder than the current one, and DLLs
-        that must never be loaded put into both (their marks in self.dll_marks)."""
-        folder = os.path.join(self.work, "run")
-        program = os.path.join(self.work, "bin") if planted else folder
+    def flash(self, *arguments, settings=EVERY_IMAGE, env=None, planted=False, folder="run", program_folder=None):
+        """Runs the packed program from a folder of its own (`folder`, the current one, where
+        a.ini and trace.txt lie); returns (status, stdout, stderr, trace lines). planted: the
+        program in another folder than the current one, and DLLs that must never be loaded put
+        into both (their marks in self.dll_marks); program_folder: the program's own folder."""
+        folder = self.run_folder = os.path.join(self.work, folder)
+        program = os.path.join(self.work, program_folder or ("bin" if planted else folder))
         os.makedirs(folder)
         os.makedirs(program, exist_ok=True)
         shutil.copy2(self.packed, program)
@@ -71,7 +72,7 @@ class FlashRunCase(PackedProgramCase):
 
     def assert_images_received(self, handset):
         handset.stop()
-        settings_path = os.path.join(self.work, "run", "a.ini")
+        settings_path = os.path.join(self.run_folder, "a.ini")
         comparison = subprocess.run([sys.executable, os.path.join(SOURCE, "tools", "demo", "compare_manifest.py"),
                                      handset.manifest_path, self.images, settings_path],
                                     capture_output=True, text=True)

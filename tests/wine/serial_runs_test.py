@@ -42,22 +42,25 @@ class SerialRoad(FlashRunCase):
 
     def test_two_handsets_at_once_each_in_a_run_folder_of_its_own(self):
         # The second handset is gone after its first write: the first is flashed all the same.
+        # Folders outside ASCII, which code page 1252 names (the program's) or cannot name (the
+        # working folder, the run folders): the children start there and find their files.
         handsets = [self.start_handset(*options, name=f"handset{number}")
                     for number, options in ((1, ()), (2, ("--vanish-after", "1")))]
         for number, handset in enumerate(handsets, 1):
             self.prefix.link_device(f"wceusbsh00{number}", handset.link)
-        status, out, err, _ = self.flash("--port", "\\\\.\\wceusbsh001", "--port", "\\\\.\\wceusbsh002")
+        status, out, err, _ = self.flash("--port", "\\\\.\\wceusbsh001", "--port", "\\\\.\\wceusbsh002",
+                                         "--runs", "固件", folder="Прошивка", program_folder="Café")
         self.assertEqual(status, 1, out + err)
         self.assert_images_received(handsets[0])
-        runs = os.path.join(self.work, "run", "runs")
+        runs = os.path.join(self.work, "Прошивка", "固件")
         traces = [open(os.path.join(runs, f"wceusbsh00{number}", "trace.txt"), encoding="latin-1").read().splitlines()
                   for number in (1, 2)]
         self.assertEqual(open_lines(traces[0]), ["Open port \\\\.\\wceusbsh001 status 0"] * 2)
         self.assertIn("Summary:\r\n  wceusbsh001    OK\r\n  wceusbsh002    failed: %s\r\n" % traces[1][-1], out)
         # The same port in other letter case is refused before anything starts.
-        status, out, err = self.prefix.run([os.path.join(self.work, "run", "veltrane-flash.exe"), "--port",
+        status, out, err = self.prefix.run([os.path.join(self.work, "Café", "veltrane-flash.exe"), "--port",
                                             "\\\\.\\wceusbsh001", "--port", "\\\\.\\WCEUSBSH001"],
-                                           cwd=os.path.join(self.work, "run"), timeout=60)
+                                           cwd=self.run_folder, timeout=60)
         self.assertEqual(status, 2, out + err)
         self.assertIn("the port \\\\.\\WCEUSBSH001 is named twice", err)
 

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "platform/wide_path_win32.h"
 #include "session/system_error_text.h"
 #include "session/thread_start.h"
 
@@ -16,14 +17,6 @@ BOOL WINAPI OnConsoleEvent(DWORD) {
     InterlockedExchange(&interrupted, 1);
     SetEvent(wakeEvent);
     return TRUE;  // Ctrl-C, Ctrl-Break, the console closed: the children go with the job
-}
-
-std::wstring Wide(const std::string& text, UINT codePage) {
-    if (text.empty()) return {};
-    int length = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
-    return wide;
 }
 
 // One argument as the C runtime's command-line parser reads it back.
@@ -121,13 +114,17 @@ bool ChildProcesses::Start(const std::string& program, const std::vector<std::st
         return false;
     }
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    HANDLE errors = CreateFileA(errorFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited,
-                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    HANDLE input = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited, OPEN_EXISTING, 0,
+    // Every path and argument is UTF-8 (the command line was read wide): wide at each call. The
+    // first call that fails names the error, read before any other call can change it.
+    DWORD failure = 0;
+    HANDLE errors = CreateFileW(WidePath(errorFile).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                &inherited, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (errors == INVALID_HANDLE_VALUE) failure = GetLastError();
+    HANDLE input = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited, OPEN_EXISTING, 0,
                                nullptr);
-    // The program's path is ours (UTF-8); the rest came from the command line (ANSI).
-    std::wstring commandLine = Quoted(Wide(program, CP_UTF8));
-    for (const std::string& argument : arguments) commandLine += L" " + Quoted(Wide(argument, CP_ACP));
+    if (input == INVALID_HANDLE_VALUE && !failure) failure = GetLastError();
+    std::wstring commandLine = Quoted(WidePath(program));
+    for (const std::string& argument : arguments) commandLine += L" " + Quoted(WidePath(argument));
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -137,17 +134,17 @@ bool ChildProcesses::Start(const std::string& program, const std::vector<std::st
     PROCESS_INFORMATION started{};
     // Suspended until it is in the job; a process group of its own, so that Ctrl-C reaches
     // only this parent, which then ends the children together.
-    const BOOL ok = errors != INVALID_HANDLE_VALUE && input != INVALID_HANDLE_VALUE &&
-                    CreateProcessW(Wide(program, CP_UTF8).c_str(), &commandLine[0], nullptr, nullptr, TRUE,
-                                   CREATE_SUSPENDED | CREATE_NEW_PROCESS_GROUP, nullptr,
-                                   Wide(folder, CP_ACP).c_str(), &startup, &started);
-    const DWORD failure = GetLastError();
+    const BOOL ok = !failure && CreateProcessW(WidePath(program).c_str(), &commandLine[0], nullptr, nullptr, TRUE,
+                                               CREATE_SUSPENDED | CREATE_NEW_PROCESS_GROUP, nullptr,
+                                               WidePath(folder).c_str(), &startup, &started);
+    if (!ok && !failure) failure = GetLastError();
     CloseHandle(writeEnd);
     if (errors != INVALID_HANDLE_VALUE) CloseHandle(errors);
     if (input != INVALID_HANDLE_VALUE) CloseHandle(input);
     if (!ok) {
         CloseHandle(readEnd);
-        error = "can't start " + program + ": " + SystemErrorText(static_cast<int>(failure));
+        error = errors == INVALID_HANDLE_VALUE ? "can't write " + errorFile + ": " + SystemErrorText(static_cast<int>(failure))
+                                               : "can't start " + program + ": " + SystemErrorText(static_cast<int>(failure));
         return false;
     }
     // A parent already in a job that forbids nesting (Windows before 8) keeps its children

@@ -13,6 +13,7 @@
 
 #include "platform/own_program_path_win32.h"
 #include "platform/system_library_win32.h"
+#include "platform/wide_path_win32.h"
 #define isatty _isatty
 #define fileno _fileno
 #else
@@ -124,7 +125,7 @@ void ShowFailureAtExit() {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int RunFlasher(int argc, char** argv) {
 #ifdef _WIN32
     StartWithSafeDllSearch();
 #endif
@@ -194,7 +195,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "\n%s: %s\n", caption ? caption : "veltrane-flash", text);
     });
 
+#ifdef _WIN32
+    ReadRunSettingsFile(_wfopen(WidePath(settings).c_str(), L"rb"));
+#else
     ReadRunSettings(settings.c_str());
+#endif
     StepOperations steps = ProtocolStepOperations();
     steps.openDownloadPort = [&display] {
         if (!portPath.empty()) return SearchPortOnConsole(portPath.c_str(), display, stderr);
@@ -220,3 +225,18 @@ int main(int argc, char** argv) {
     if (format == ProgressFormat::kText) std::printf("Finished: the handset acknowledged the reset. Trace: %s/%s\n", ".", kTraceFileName);
     return 0;
 }
+
+#ifdef _WIN32
+// The command line is read wide and carried as UTF-8 from here on: a folder or file named
+// outside the ANSI code page (Cyrillic, CJK on a code page 1252 desktop) still reaches its files.
+int wmain(int argc, wchar_t** wideArguments) {
+    std::vector<std::string> arguments;
+    for (int i = 0; i < argc; ++i) arguments.push_back(Utf8Path(wideArguments[i]));
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    return RunFlasher(argc, argv.data());
+}
+#else
+int main(int argc, char** argv) { return RunFlasher(argc, argv); }
+#endif

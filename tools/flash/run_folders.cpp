@@ -12,6 +12,15 @@
 
 namespace fs = std::filesystem;
 
+// Paths are UTF-8 text inside the program. A std::string given to std::filesystem is read
+// in the C locale on Windows (while path::string() gives UTF-8), so text goes through char8_t.
+fs::path PathOfText(const std::string& text) { return fs::path(std::u8string(text.begin(), text.end())); }
+
+std::string TextOfPath(const fs::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 namespace {
 
 std::string LastComponent(const std::string& port) {
@@ -75,23 +84,23 @@ std::string PortNamedTwice(const std::vector<std::string>& ports) {
 
 std::string PrepareRunFolder(const std::string& runs, const std::string& name, std::string& error) {
     std::error_code failure;
-    const fs::path folder = fs::absolute(fs::path(runs) / name, failure);
+    const fs::path folder = fs::absolute(PathOfText(runs) / PathOfText(name), failure);
     if (!failure) fs::create_directories(folder, failure);
     if (!failure) fs::remove(folder / kTraceFileName, failure);
     if (failure) {
-        error = "can't prepare " + (fs::path(runs) / name).string() + ": " + failure.message();
+        error = "can't prepare " + TextOfPath(PathOfText(runs) / PathOfText(name)) + ": " + failure.message();
         return {};
     }
-    return folder.string();
+    return TextOfPath(folder);
 }
 
 std::string ReadWholeText(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
+    std::ifstream file(PathOfText(path), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 std::string AbsolutePath(const std::string& path) {
     std::error_code failure;
-    fs::path absolute = fs::absolute(path, failure);
-    return failure ? path : absolute.string();
+    fs::path absolute = fs::absolute(PathOfText(path), failure);
+    return failure ? path : TextOfPath(absolute);
 }

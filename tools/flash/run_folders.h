@@ -2,6 +2,7 @@
 // folder named after its port's last path component (ttyUSB0, wceusbsh001).
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,11 @@ std::string PrepareRunFolder(const std::string& runs, const std::string& name, s
 
 // The file's whole text, or empty when it cannot be read.
 std::string ReadWholeText(const std::string& path);
+
+// A path's UTF-8 text as a std::filesystem path, and back (on Windows a std::string given to
+// std::filesystem is read in the C locale, not as UTF-8).
+std::filesystem::path PathOfText(const std::string& text);
+std::string TextOfPath(const std::filesystem::path& path);
 
 // The path from the current folder, for a child that runs in another.
 std::string AbsolutePath(const std::string& path);
