@@ -4,12 +4,19 @@
 #include <filesystem>
 #include <string>
 #include <vector>
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 #include "tests/support/temp_directory.h"
+#include "tests/support/virtual_clock.h"
 #include "tools/flash/child_processes.h"
 #include "tools/flash/handset_table.h"
 #include "tools/flash/progress_event.h"
 #include "tools/flash/run_folders.h"
+#include "tools/flash/several_handsets.h"
 #include "tools/flash/shown_names.h"
 
 namespace {
@@ -37,6 +44,15 @@ TEST(SeveralHandsets, RunFolderNamesAndPortsNamedTwice) {
     std::filesystem::create_symlink("tty", "handset");
     EXPECT_EQ(PortNamedTwice({"tty", "handset"}), "handset");
 #endif
+    // A run folder that cannot be made refuses the command before anything starts.
+    TempDirectory runs;
+    WriteWholeFile("a-file", "");
+    SeveralHandsetsRun run;
+    run.ports = {"port1", "port2"};
+    run.runs = "a-file";
+    std::FILE* err = std::tmpfile();
+    EXPECT_EQ(FlashSeveralHandsets(run, nullptr, err), 2);
+    EXPECT_NE(ReadAndClose(err).find("can't prepare a-file"), std::string::npos);
 }
 
 TEST(SeveralHandsets, EventsRoundTripAndStrayLinesAreNotEvents) {
@@ -170,5 +186,32 @@ TEST(SeveralHandsets, ChildrenEndedTogetherWithTheirLastLinesAndStatus) {
     for (int i = 0; i < 100 && status[1] < 0; ++i) children.Wait(10, onLine, onExit);
     EXPECT_EQ(status[1], 128 + 9);
     EXPECT_EQ(children.Running(), 0u);
+}
+
+// A second Ctrl-C cuts the grace short: a child that shrugs off SIGTERM is killed at once, not
+// after the grace (the test clock counts the wait). In a process of its own: the interrupt
+// count is process-wide.
+TEST(SeveralHandsets, SecondInterruptCutsTheGraceShort) {
+    TempDirectory folder;
+    std::fflush(nullptr);
+    const pid_t tester = fork();
+    if (tester == 0) {
+        ScopedVirtualClock time;
+        ChildProcesses children;
+        std::string error;
+        if (!children.Start("/bin/sh", {"-c", "trap '' TERM; echo ready; exec sleep 30"}, ".", "errors.txt", error))
+            _exit(10);
+        bool ready = false;
+        for (int i = 0; i < 100 && !ready; ++i) children.Wait(50, [&](size_t, const std::string&) { ready = true; }, [](size_t, int) {});
+        CatchInterrupts();
+        raise(SIGINT);
+        raise(SIGINT);
+        children.EndAll();
+        _exit(!ready ? 11 : InterruptCount() != 2 ? 12 : time.clock.SleptMs() != 0 ? 13 : 0);
+    }
+    int status = 0;
+    waitpid(tester, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 #endif

@@ -30,9 +30,12 @@ public:
 
     size_t Count() const;
     size_t Running() const;
+    bool IsRunning(size_t child) const;
     // Asks every running child to end (SIGTERM; Windows has no such request between console
-    // groups, so there they are ended at once), forces those still there after a grace of a
-    // few seconds, and reaps them (their exits are reported by the next Wait).
+    // groups, so there they are ended at once), after a grace of a few seconds has the system
+    // end those still there, and reaps those that ended (their exits are reported by the next
+    // Wait). A child that cannot end (I/O pending in a wedged driver) is left running, never
+    // waited for; a second interrupt cuts the grace short.
     void EndAll();
 
     struct Impl;
@@ -45,3 +48,5 @@ private:
 // control events on Windows) set a flag and wake Wait instead of ending the parent.
 void CatchInterrupts();
 bool InterruptRequested();
+// How many interrupts came: the second ends the parent at once.
+int InterruptCount();

@@ -16,11 +16,14 @@
 
 namespace {
 
-volatile sig_atomic_t interrupted = 0;
+volatile sig_atomic_t interrupted = 0;  // how many
 
-void OnInterrupt(int) { interrupted = 1; }
+void OnInterrupt(int) {
+    if (interrupted < 2) interrupted = interrupted + 1;
+}
 
 constexpr int kGraceMs = 3000;
+constexpr int kKillWaitMs = 1000;
 
 }  // namespace
 
@@ -39,6 +42,8 @@ void CatchInterrupts() {
 }
 
 bool InterruptRequested() { return interrupted != 0; }
+
+int InterruptCount() { return interrupted; }
 
 struct ChildProcesses::Impl {
     struct Child {
@@ -164,6 +169,11 @@ void ChildProcesses::Wait(int timeoutMs, const LineHandler& onLine, const ExitHa
 
 size_t ChildProcesses::Count() const { return impl_->children.size(); }
 
+bool ChildProcesses::IsRunning(size_t child) const {
+    impl_->Reap(impl_->children[child], false);
+    return impl_->children[child].running;
+}
+
 size_t ChildProcesses::Running() const {
     size_t running = 0;
     for (Impl::Child& child : impl_->children) {
@@ -176,7 +186,9 @@ size_t ChildProcesses::Running() const {
 void ChildProcesses::EndAll() {
     if (impl_->group == 0 || Running() == 0) return;
     kill(-impl_->group, SIGTERM);
-    for (int waited = 0; waited < kGraceMs && Running() > 0; waited += 20) SleepMs(20);
-    if (Running() > 0) kill(-impl_->group, SIGKILL);
-    for (Impl::Child& child : impl_->children) impl_->Reap(child, true);
+    for (int waited = 0; waited < kGraceMs && Running() > 0 && InterruptCount() < 2; waited += 20) SleepMs(20);
+    if (Running() == 0) return;
+    kill(-impl_->group, SIGKILL);
+    // A killed child ends at once unless it sleeps in the kernel (a wedged driver): not waited for.
+    for (int waited = 0; waited < kKillWaitMs && Running() > 0 && InterruptCount() < 2; waited += 20) SleepMs(20);
 }

@@ -4,17 +4,19 @@
 
 #include "platform/wide_path_win32.h"
 #include "session/system_error_text.h"
+#include "session/clock.h"
 #include "session/thread_start.h"
 
 namespace {
 
-volatile LONG interrupted = 0;
+volatile LONG interrupted = 0;  // how many (two at most)
 HANDLE wakeEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);  // output, an exit or an interrupt
 
 constexpr DWORD kEndWaitMs = 5000;
 
 BOOL WINAPI OnConsoleEvent(DWORD) {
-    InterlockedExchange(&interrupted, 1);
+    InterlockedCompareExchange(&interrupted, 2, 1);
+    InterlockedCompareExchange(&interrupted, 1, 0);
     SetEvent(wakeEvent);
     return TRUE;  // Ctrl-C, Ctrl-Break, the console closed: the children go with the job
 }
@@ -42,6 +44,8 @@ std::wstring Quoted(const std::wstring& argument) {
 void CatchInterrupts() { SetConsoleCtrlHandler(OnConsoleEvent, TRUE); }
 
 bool InterruptRequested() { return InterlockedCompareExchange(&interrupted, 0, 0) != 0; }
+
+int InterruptCount() { return static_cast<int>(InterlockedCompareExchange(&interrupted, 0, 0)); }
 
 struct ChildProcesses::Impl {
     struct Child {
@@ -163,7 +167,8 @@ bool ChildProcesses::Start(const std::string& program, const std::vector<std::st
 }
 
 void ChildProcesses::Wait(int timeoutMs, const LineHandler& onLine, const ExitHandler& onExit) {
-    if (!InterruptRequested()) WaitForSingleObject(wakeEvent, static_cast<DWORD>(timeoutMs));
+    // Also after an interrupt: a child that lingers must not spin the parent.
+    WaitForSingleObject(wakeEvent, static_cast<DWORD>(timeoutMs));
     for (size_t i = 0; i < impl_->children.size(); ++i) {
         Impl::Child& child = *impl_->children[i];
         std::string taken;
@@ -197,6 +202,11 @@ void ChildProcesses::Wait(int timeoutMs, const LineHandler& onLine, const ExitHa
 
 size_t ChildProcesses::Count() const { return impl_->children.size(); }
 
+bool ChildProcesses::IsRunning(size_t child) const {
+    impl_->Reap(*impl_->children[child], 0);
+    return impl_->children[child]->running;
+}
+
 size_t ChildProcesses::Running() const {
     size_t running = 0;
     for (Impl::Child* child : impl_->children) {
@@ -211,5 +221,7 @@ void ChildProcesses::EndAll() {
     if (impl_->job) TerminateJobObject(impl_->job, 1);
     for (Impl::Child* child : impl_->children)
         if (child->running) TerminateProcess(child->process, 1);
-    for (Impl::Child* child : impl_->children) impl_->Reap(*child, kEndWaitMs);
+    // One grace for all: a child with I/O pending in a wedged driver may not end at all.
+    const uint64_t deadline = MonotonicMs() + kEndWaitMs;
+    while (Running() > 0 && MonotonicMs() < deadline && InterruptCount() < 2) WaitForSingleObject(wakeEvent, 50);
 }

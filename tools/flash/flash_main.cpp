@@ -50,7 +50,9 @@ const char kCommonOptions[] =
     "With one port the run's record is written to trace.txt in the current directory. With\n"
     "several, each handset is flashed at once by a process of its own in DIR/NAME (NAME: the\n"
     "port's last path component), where its trace.txt lies; the exit status is 0 only when\n"
-    "every handset was flashed.\n";
+    "every handset was flashed, 1 otherwise, 2 for a command refused before anything started\n"
+    "(a port named twice, a run folder that cannot be made). Ctrl-C ends every handset's\n"
+    "process; a second Ctrl-C ends this one at once, naming a handset that is still running.\n";
 
 #ifdef _WIN32
 const char kPortUsage[] =

@@ -10,6 +10,7 @@
 namespace {
 
 constexpr int kWaitSliceMs = 100;
+constexpr uint64_t kDrainAfterEndMs = 2000;
 constexpr const char* kChildErrorsFile = "stderr.txt";
 
 // What the parent says of a child that ended without its last event: killed, crashed, or
@@ -47,9 +48,9 @@ int FlashSeveralHandsets(const SeveralHandsetsRun& run, std::FILE* out, std::FIL
     for (const std::string& name : names) {
         std::string error;
         folders.push_back(PrepareRunFolder(run.runs, name, error));
-        if (folders.back().empty()) {
+        if (folders.back().empty()) {  // refused before anything started
             std::fprintf(err, "veltrane-flash: %s\n", error.c_str());
-            return 1;
+            return 2;
         }
     }
 
@@ -84,7 +85,11 @@ int FlashSeveralHandsets(const SeveralHandsetsRun& run, std::FILE* out, std::FIL
 
     size_t exited = 0;
     bool endingAll = false;
-    while (exited < children.Count()) {
+    uint64_t endedAt = 0;
+    // Ended: every child reported; or, once they were all asked to end, a second interrupt or
+    // a last moment to drain their exits: a child that cannot end is not waited for.
+    while (exited < children.Count() &&
+           !(endingAll && (InterruptCount() >= 2 || MonotonicMs() - endedAt > kDrainAfterEndMs))) {
         children.Wait(
             kWaitSliceMs,
             [&](size_t child, const std::string& line) {
@@ -99,8 +104,18 @@ int FlashSeveralHandsets(const SeveralHandsetsRun& run, std::FILE* out, std::FIL
         if (InterruptRequested() && !endingAll) {
             endingAll = true;  // ended below; their exits come through Wait as interrupted
             children.EndAll();
+            endedAt = MonotonicMs();
         }
         table.Draw(MonotonicMs(), false);
+    }
+    for (size_t child = 0; child < rowOfChild.size(); ++child) {
+        const size_t row = rowOfChild[child];
+        if (table.Ended(row)) continue;
+        ProgressEvent lingering = table.Event(row);
+        lingering.outcome = kOutcomeInterrupted;
+        lingering.lastLine = children.IsRunning(child) ? "still running: it did not end when asked to"
+                                                       : EndWithoutWord(lingering, folders[row], 1).lastLine;
+        show(row, lingering);
     }
     table.Draw(MonotonicMs(), true);
     if (!json) table.PrintSummary();
