@@ -12,6 +12,8 @@ import os
 import random
 import shutil
 
+PIECE = 1 << 27  # bytes: larger than every shipped image
+
 # (file name, size in bytes) by slot; slot 0 is the programmer itself.
 SLOTS = [
     ("NPRG7200A.hex", None),
@@ -46,9 +48,11 @@ def main():
         if name == "FLASH.bin" and options.flash_bin:
             size = options.flash_bin
         # Seeded per slot: the same set on every machine, different bytes in every image.
-        data = random.Random(0x5EED0000 + slot).randbytes(size)
+        # In pieces: randbytes takes at most 2^31 bits at once (the shipped sizes fit one piece).
+        generator = random.Random(0x5EED0000 + slot)
         with open(path, "wb") as image:
-            image.write(data)
+            for start in range(0, size, PIECE):
+                image.write(generator.randbytes(min(PIECE, size - start)))
 
 
 if __name__ == "__main__":
