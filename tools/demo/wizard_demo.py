@@ -129,7 +129,7 @@ def main():
         finished = wizard.follow_run(timeout=1800)
         seconds = time.monotonic() - started
         # Read while the finish page still shows: the peaks of the whole run.
-        memory = prefix.run([os.path.join(build, "tests", "wine", "process_memory.exe"), "Veltrane.exe"], cwd=out)
+        memory = prefix.run([os.path.join(build, "tools", "demo", "process_memory.exe"), "Veltrane.exe"], cwd=out)
         status = wizard.finish() if finished else None
         handset.stop()
         boxes = watcher.boxes()
