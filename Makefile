@@ -63,6 +63,11 @@ demo: deps
 	    --windows $(DEMO_WINDOWS) --handset $(DEMO_HANDSET) --scale $(DEMO_SCALE) \
 	    $(if $(DEMO_FLASH_BIN),--flash-bin $(DEMO_FLASH_BIN))
 
+# docs/failures.md, written again from the table of run endings (a test compares the two).
+.PHONY: failures-doc
+failures-doc: build-linux
+	build/linux/tools/flash/veltrane-flash failures > docs/failures.md
+
 # The same run through the console flasher on Linux.
 demo-console: deps build-linux
 	@./tools/demo.sh

@@ -152,10 +152,16 @@ HandsetModel::Outcome HandsetModel::ProgrammerRequest(const Bytes& request, bool
     case kStreamWrite: return StreamWrite(request, wrongAddress);
     case kClose:
         if (request.size() != 1) return Silence();
-        openImage_.reset();
-        lastWriteAddress_.reset();
-        lastWriteData_.clear();
-        return Reply({kCloseReply});
+        {
+            Outcome outcome = Reply({kCloseReply});
+            // A close again with nothing open repeats the one whose reply went astray.
+            if (openImage_) lastClosed_ = *openImage_;
+            outcome.completes = lastClosed_;
+            openImage_.reset();
+            lastWriteAddress_.reset();
+            lastWriteData_.clear();
+            return outcome;
+        }
     case kReset:
         if (request.size() != 1) return Silence();
         stage_ = HandsetStage::kReset;
@@ -185,7 +191,16 @@ HandsetModel::Outcome HandsetModel::PartitionTable(const Bytes& request) {
         partitionOverride_ = overrideFlag;
         partitionAccepted_ = partitionAccepted_ || status == kPartitionAccepted;
     }
-    return Reply({kPartitionTableReply, status});
+    Outcome outcome = Reply({kPartitionTableReply, status});
+    outcome.acceptsTable = status == kPartitionAccepted;
+    return outcome;
+}
+
+void HandsetModel::Acknowledged(const Outcome& outcome) {
+    if (outcome.acceptsTable) partitionAcknowledged_ = true;
+    if (outcome.completes.empty()) return;
+    auto image = images_.find(outcome.completes);
+    if (image != images_.end()) image->second.closed = true;
 }
 
 HandsetModel::Outcome HandsetModel::OpenImage(const Bytes& request) {
@@ -194,16 +209,19 @@ HandsetModel::Outcome HandsetModel::OpenImage(const Bytes& request) {
     const char* name = ImageName(type);
     if (!name) return Reply({kOpenMultiImageReply, kOpenRefused});
     openImage_ = name;
+    lastClosed_.clear();
     images_[name] = ImageRecord{};  // opened again: written again from the start
     lastWriteAddress_.reset();
     lastWriteData_.clear();
+    Outcome outcome = Reply({kOpenMultiImageReply, kOpenAccepted});
     if (const char* header = HeaderName(type)) {
         ImageRecord record;
         record.bytes = request.size() - 2;
         record.hash.Update(request.data() + 2, request.size() - 2);
         images_[header] = record;
+        outcome.completes = header;
     }
-    return Reply({kOpenMultiImageReply, kOpenAccepted});
+    return outcome;
 }
 
 HandsetModel::Outcome HandsetModel::StreamWrite(const Bytes& request, bool wrongAddress) {

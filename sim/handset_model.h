@@ -25,6 +25,9 @@ struct HandsetConfig {
 struct ImageRecord {
     uint64_t bytes = 0;
     Sha256 hash;
+    // The handset's acknowledgement that the image is whole reached the host: its close
+    // answered, or for a header that travels in its image's open, that open answered.
+    bool closed = false;
 };
 
 enum class HandsetStage { kBootLoader, kProgrammer, kReset };
@@ -40,7 +43,13 @@ public:
         bool startsProgrammer = false;  // GO accepted: the port goes away and comes back
         bool resets = false;            // reset acknowledged: the handset restarts
         bool streamWrite = false;       // a stream write that was acknowledged as stored
+        // What the reply acknowledges as whole, once it reaches the host intact (Acknowledged).
+        std::string completes;     // an image closed, or a header carried by an open
+        bool acceptsTable = false; // the partition table taken
     };
+
+    // The reply of `outcome` reached the host intact: what it acknowledges counts as such.
+    void Acknowledged(const Outcome& outcome);
 
     // Handles one request (content without CRC). `wrongAddress`: a stream write is stored
     // but acknowledged with the previous chunk's address.
@@ -51,6 +60,8 @@ public:
     // The table last accepted, or else the last one received; and its override flag.
     const std::optional<Bytes>& PartitionTable() const { return partition_; }
     int PartitionOverride() const { return partitionOverride_; }
+    // Whether a reply that took the table reached the host.
+    bool PartitionAcknowledged() const { return partitionAcknowledged_; }
     // Received images by name (qcsbl_header, qcsbl, oemsbl_header, oemsbl, ...).
     const std::map<std::string, ImageRecord>& Images() const { return images_; }
 
@@ -75,9 +86,11 @@ private:
     std::optional<Bytes> partition_;
     bool partitionAccepted_ = false;
     int partitionOverride_ = 0;
+    bool partitionAcknowledged_ = false;
     bool overrideSeen_ = false;
 
     std::optional<std::string> openImage_;
+    std::string lastClosed_;
     std::map<std::string, ImageRecord> images_;
     std::optional<uint32_t> lastWriteAddress_;
     Bytes lastWriteData_;

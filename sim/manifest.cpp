@@ -14,7 +14,8 @@ std::string ManifestJson(const HandsetModel& handset, bool reset) {
     json += ",\"partition\":";
     if (const auto& table = handset.PartitionTable()) {
         json += Entry(table->size(), Sha256Hex(table->data(), table->size())) +
-                ",\"override\":" + std::to_string(handset.PartitionOverride()) + "}";
+                ",\"override\":" + std::to_string(handset.PartitionOverride()) +
+                ",\"accepted\":" + (handset.PartitionAcknowledged() ? "true" : "false") + "}";
     } else {
         json += "null";
     }
@@ -23,7 +24,8 @@ std::string ManifestJson(const HandsetModel& handset, bool reset) {
     for (const auto& [name, image] : handset.Images()) {
         if (!first) json += ",";
         first = false;
-        json += "\"" + name + "\":" + Entry(image.bytes, image.hash.HexDigest()) + "}";
+        json += "\"" + name + "\":" + Entry(image.bytes, image.hash.HexDigest()) +
+                ",\"closed\":" + (image.closed ? "true" : "false") + "}";
     }
     json += "},\"reset\":";
     json += reset ? "true" : "false";

@@ -150,7 +150,9 @@ int RunSimulator(const SimOptions& options, HandsetConfig config) {
                 Bytes reply = outcome.reply;
                 if (options.garbleReply.count(number)) reply[0] ^= 0x80;
                 if (options.delayMs) SleepMilliseconds(options.delayMs);
-                SendReply(port.HandsetEnd(), FrameReply(reply, options.corruptReply.count(number) != 0));
+                const bool corrupt = options.corruptReply.count(number) != 0;
+                SendReply(port.HandsetEnd(), FrameReply(reply, corrupt));
+                if (!corrupt && !options.garbleReply.count(number)) handset.Acknowledged(outcome);
             }
             if (outcome.streamWrite && options.vanishAfter && ++acknowledgedWrites == options.vanishAfter)
                 return finish(false);

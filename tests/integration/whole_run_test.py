@@ -106,6 +106,7 @@ class WholeRun(unittest.TestCase):
         """Runs one flashing session; returns (exit status, stderr, trace, manifest, request log);
         the flasher's stdout is kept in self.flash_out."""
         run = self.new_run(settings)
+        self.last_run = run
         sim, link, manifest, log = self.start_sim(run, "handset", *sim_options)
         flash = subprocess.run([self.flasher, "--port", link, *flash_options], cwd=run, stdin=subprocess.DEVNULL,
                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=600)
@@ -191,7 +192,10 @@ class WholeRun(unittest.TestCase):
         self.assertEqual(status, 1)
         self.assertFalse(recorded["reset"])
         self.assertTrue(trace.endswith(b"Can't Send or Received\nCan't Send CEFS"), trace[-300:])
-        self.assertIn("Can't Send CEFS", err)
+        # Where it ended and what to do, before the failure text, which stays the last line.
+        self.assertTrue(err.endswith("\nError: Can't Send CEFS\n"), err)
+        self.assertIn("The run ended at the writing of CEFS", err)
+        self.assertLess(err.index("What to do: The boot loaders are complete"), err.index("Error: Can't Send CEFS"))
         # No reset ever went out.
         self.assertFalse(any(line.split()[3:4] == ["0b"] for line in requests.splitlines()))
 
@@ -219,6 +223,103 @@ class WholeRun(unittest.TestCase):
         self.assertEqual(out.count("handset0: images FLASH.bin\n"), 1, out)
         self.assertTrue(out.endswith("Summary:\n  handset0       OK\n  handset1       failed: %s\n"
                                      "  handset2       OK\n" % last_line), out)
+        self.assertRegex(flash.stderr.decode(), r"^handset1: what to do: Do not switch the handset off\. .*\n$")
+
+    def explain(self, *traces):
+        """veltrane-flash explain --json over the traces: one reading per trace."""
+        explained = subprocess.run([FLASH, "explain", "--json", *traces], capture_output=True, text=True, timeout=60)
+        self.assertEqual(explained.returncode, 0, explained.stderr)
+        return [json.loads(line) for line in explained.stdout.splitlines()]
+
+    @staticmethod
+    def acknowledged_files(recorded):
+        """What the handset's reply said was whole, by the files' names, in run order."""
+        written = ["partition.mbn"] if recorded["partition"] and recorded["partition"]["accepted"] else []
+        return written + [file for name, file, _ in IMAGES if recorded["images"].get(name, {}).get("closed")]
+
+    def test_every_fault_of_the_handset_read_back_from_its_trace(self):
+        # One handset per fault, all flashed at once: each run's own end, explain's reading of
+        # its trace, and what the handset's manifest says its replies acknowledged.
+        every = [file for _, file, _ in IMAGES]
+        until_amss = ["partition.mbn"] + every[:5]
+        # Requests of a clean run: 29 programmer packets and GO, then hello 30 ... the reset 57.
+        faults = {
+            "clean": ((), "ok", None, "finished", "everything-written", ["partition.mbn"] + every),
+            "lost": (("--drop-reply", "3,40", "--corrupt-reply", "5", "--garble-reply", "38", "--wrong-address", "41"),
+                     "ok", None, "finished", "everything-written", ["partition.mbn"] + every),
+            "status1": (("--partition-status1",), "ok", None, "finished", "everything-written",
+                        ["partition.mbn"] + every),
+            "silent": (("--silent-hello",), "failed", "Can't Initial HELLO Tag", "hello", "nothing-written", []),
+            "gone1": (("--vanish-after", "1"), "failed", "Can't Close QCSBL header", "qcsbl-header-close",
+                      "partly-written", ["partition.mbn"]),
+            "gone4": (("--vanish-after", "4"), "failed", "Can't Close AMSS", "amss-close", "partly-written",
+                      until_amss),
+            "gone6": (("--vanish-after", "6"), "failed", "Can't Send Flash.bin", "flash-bin-write", "partly-written",
+                      ["partition.mbn"] + every[:8]),
+            "gone8": (("--vanish-after", "8"), "failed", "Can't Open Flash.bin", "flash-bin-close", "partly-written",
+                      ["partition.mbn"] + every[:8]),
+            "gone10": (("--vanish-after", "10"), "failed", "Can't Open CEFS", "cefs-close", "partly-written",
+                       ["partition.mbn"] + every[:9]),
+            "noreset": (("--drop-reply", "57"), "failed", "Reset Fail", "reset", "everything-written",
+                        ["partition.mbn"] + every),
+        }
+        run = self.new_run("1011111")
+        sims = {name: self.start_sim(run, name, *options) for name, (options, *_) in faults.items()}
+        flash = subprocess.run([self.flasher, *sum((["--port", sims[name][1]] for name in faults), []), "--progress",
+                                "json"], cwd=run, stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=600)
+        self.assertEqual(flash.returncode, 1, flash.stderr)
+        ends = {event["handset"]: event for event in map(json.loads, flash.stdout.splitlines()) if "outcome" in event}
+        traces = [os.path.join(run, "runs", name, "trace.txt") for name in faults]
+        readings = dict(zip(faults, self.explain(*traces)))
+        for name, (_, outcome, failure, step, holds, written) in faults.items():
+            with self.subTest(handset=name):
+                self.stop_sim(sims[name][0])
+                with open(sims[name][2]) as manifest:
+                    recorded = json.load(manifest)
+                reading = readings[name]
+                self.assertEqual((reading["outcome"], reading["failure"], reading["step"], reading["holds"]),
+                                 (outcome, failure, step, holds))
+                self.assertEqual(reading["written"], written)
+                self.assertEqual(self.acknowledged_files(recorded), written)
+                end = ends[sims[name][1]]
+                self.assertEqual(end["outcome"], outcome)
+                if failure:
+                    self.assertEqual(end["last_line"], failure)  # the text stays the last line
+                    self.assertEqual(end["advice"], reading["advice"])
+                    self.assertIn(f"{name}: what to do: {reading['advice']}\n", flash.stderr)
+                else:
+                    self.assertNotIn("advice", end)
+        # A header that travels in its image's open is whole with that open; the image itself
+        # only with its close, which a handset gone after the last chunk never acknowledged.
+        with open(sims["gone4"][2]) as manifest:
+            gone = json.load(manifest)["images"]
+        self.assertEqual((gone["amss_header"]["closed"], gone["amss"]["closed"]), (True, False))
+        self.assertEqual(gone["amss"]["bytes"], SIZES["amss.mbn"])
+
+        # A bench's day in one view: a row per trace, then how many ended with each text.
+        day = subprocess.run([FLASH, "explain", *traces], capture_output=True, text=True, timeout=60).stdout
+        self.assertIn("\n     3  Finish\n", day)
+        self.assertIn("\n     1  Can't Open Flash.bin (flash-bin-close)\n", day)
+        self.assertEqual(len([line for line in day.splitlines() if line.startswith(run)]), len(faults))
+
+        # The handset's table differs and the package cannot follow with every image: it keeps
+        # its own and nothing is written, which running again would not change.
+        partial = os.path.join(self.work, "partial")
+        shutil.copytree(os.path.join(self.work, "images"), partial, dirs_exist_ok=True)
+        os.remove(os.path.join(partial, "cefs_modem.mbn"))
+        package = os.path.join(self.work, "partial.bin")
+        subprocess.run([PACK, "create", "--images", partial, "--family", "C", "--id", "47", "--out", package],
+                       check=True, stdout=subprocess.DEVNULL)
+        status, err, trace, recorded, _ = self.run_flash("0000000", "--partition-status1",
+                                                         flash_options=("--package", package))
+        self.assertEqual(status, 1, err)
+        self.assertTrue(trace.endswith(b"Can't Load cefs_modem.mbn\nCan't Send Partition"), trace[-200:])
+        [reading] = self.explain(os.path.join(self.last_run, "trace.txt"))
+        self.assertEqual((reading["step"], reading["holds"], reading["written"]), ("partition-table",
+                                                                                   "nothing-written", []))
+        self.assertIn("Running again is the wrong advice", reading["advice"])
+        self.assertFalse(recorded["partition"]["accepted"])
+        self.assertLess(err.index("What to do: Running again"), err.index("Error: Can't Send Partition"))
 
     def test_two_handsets_in_an_80_column_terminal_keep_one_table(self):
         # Long /dev/serial/by-id style names: rows that wrapped would add a copy of the table
@@ -314,6 +415,7 @@ class WholeRun(unittest.TestCase):
         err = flash.stderr.decode()
         self.assertTrue(err.startswith("veltrane-flash: no firmware package in %s\n" % PROGRAMMER), err)
         self.assertIn("NO HEX", err)
+        self.assertIn("What to do: Running again is the wrong advice", err)
 
 
 if __name__ == "__main__":

@@ -156,13 +156,21 @@ TEST(Manifest, RecordsProgrammerPartitionImagesAndReset) {
     HandsetModel handset({});
     handset.Handle(RamWrite(0x00A00000, {'a', 'b', 'c'}));
     handset.Handle(kGo);
-    handset.Handle({0x19, 0x01, 'a', 'b', 'c'});
-    handset.Handle({0x1B, 0x0A, 'a'});
+    handset.Acknowledged(handset.Handle({0x19, 0x01, 'a', 'b', 'c'}));
+    // The open's reply went out: the header it carries is whole; the image's close never came.
+    handset.Acknowledged(handset.Handle({0x1B, 0x0A, 'a'}));
     handset.Handle(StreamWrite(0, {'a', 'b', 'c'}));
     const std::string abc = "\"bytes\":3,\"sha256\":\"ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad\"";
     const std::string a = "\"bytes\":1,\"sha256\":\"ca978112ca1bbdcafac231b39a23dc4da786eff8147c4e72b9807785afee48bb\"";
     EXPECT_EQ(ManifestJson(handset, true),
-              "{\"programmer\":{" + abc + "},\"partition\":{" + abc + ",\"override\":1},\"images\":{\"appsboot\":{" +
-                  abc + "},\"appsboot_header\":{" + a + "}},\"reset\":true}\n");
+              "{\"programmer\":{" + abc + "},\"partition\":{" + abc + ",\"override\":1,\"accepted\":true},"
+              "\"images\":{\"appsboot\":{" + abc + ",\"closed\":false},\"appsboot_header\":{" + a +
+                  ",\"closed\":true}},\"reset\":true}\n");
+    // A close whose reply went astray, asked again with nothing open, closes the same image.
+    const HandsetModel::Outcome close = handset.Handle({0x15});
+    handset.Handle({0x15});
+    handset.Acknowledged(handset.Handle({0x15}));
+    EXPECT_EQ(close.completes, "appsboot");
+    EXPECT_TRUE(handset.Images().at("appsboot").closed);
 }
 

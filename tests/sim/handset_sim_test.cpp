@@ -153,10 +153,12 @@ TEST_F(HandsetSimTest, ImageChunksSurviveAWrongAcknowledgementAndEveryByteValueP
     EXPECT_EQ(sim.Wait(5000), 0);
 
     std::string manifest = ReadWholeFile(Path("manifest.json"));
-    EXPECT_NE(manifest.find("\"amss\":{\"bytes\":2500,\"sha256\":\"" + Sha256Hex(body.payload, 2500) + "\"}"),
+    EXPECT_NE(manifest.find("\"amss\":{\"bytes\":2500,\"sha256\":\"" + Sha256Hex(body.payload, 2500) +
+                            "\",\"closed\":true}"),
               std::string::npos)
         << manifest;
-    EXPECT_NE(manifest.find("\"amss_header\":{\"bytes\":3,\"sha256\":\"" + Sha256Hex(header.data(), 3) + "\"}"),
+    EXPECT_NE(manifest.find("\"amss_header\":{\"bytes\":3,\"sha256\":\"" + Sha256Hex(header.data(), 3) +
+                            "\",\"closed\":true}"),
               std::string::npos)
         << manifest;
     auto lines = Lines(ReadWholeFile(Path("log")));
@@ -177,7 +179,7 @@ TEST_F(HandsetSimTest, VanishingHandsetEndsTheExchangeAndLeavesItsRecord) {
     EXPECT_EQ(ReadWholeFile(Path("manifest.json")),
               "{\"programmer\":{\"bytes\":0,\"sha256\":\"" + Sha256Hex("", 0) +
                   "\"},\"partition\":null,\"images\":{\"flash_bin\":{\"bytes\":1,\"sha256\":\"" + Sha256Hex("\x11", 1) +
-                  "\"}},\"reset\":false}\n");
+                  "\",\"closed\":false}},\"reset\":false}\n");
 }
 
 TEST_F(HandsetSimTest, SilentHelloAndTerminationWriteTheManifest) {

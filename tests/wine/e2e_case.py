@@ -6,6 +6,7 @@ recording stand-ins. What a case asserts: the handset's manifest, the exit statu
 the commands the stand-ins saw, and trace.txt against a golden file with rates and times
 masked (GOLDEN_UPDATE=1 rewrites the golden files: review the diff)."""
 import collections
+import json
 import os
 import random
 import re
@@ -15,11 +16,16 @@ import sys
 import time
 
 import registry_devices as devices
-from flash_case import EVERY_IMAGE, SOURCE, PackedProgramCase, recorded_commands
+from flash_case import EVERY_IMAGE, FLASH_EXE, SOURCE, PackedProgramCase, recorded_commands
 from wine_prefix import SYSTEM_FOLDER, windows_path
 from wizard_driver import WizardDriver
 
 VELTRANE_EXE = os.environ.get("VELTRANE_EXE", "")
+# The handset's names of the images and the files they come from, in the order a run writes them.
+RUN_ORDER = [("qcsbl_header", "qcsblhd_cfgdata.mbn"), ("qcsbl", "qcsbl.mbn"), ("oemsbl_header", "oemsblhd.mbn"),
+             ("oemsbl", "oemsbl.mbn"), ("amss_header", "amsshd.mbn"), ("amss", "amss.mbn"),
+             ("appsboot_header", "appsboothd.mbn"), ("appsboot", "appsboot.mbn"), ("flash_bin", "FLASH.bin"),
+             ("cefs", "cefs_modem.mbn")]
 RAPI_STANDIN = os.environ.get("RAPI_STANDIN", "")
 WINUSB_STANDIN = os.environ.get("WINUSB_STANDIN", "")
 RECORDING_COMMAND = os.environ.get("RECORDING_COMMAND", "")
@@ -217,6 +223,19 @@ class EndToEndCase(PackedProgramCase):
 
     def elapsed(self):
         return time.monotonic() - self.started
+
+    def explain(self):
+        """veltrane-flash.exe explain --json's reading of this run's trace.txt."""
+        status, out, err = self.prefix.run([FLASH_EXE, "explain", "--json", "trace.txt"], cwd=self.folder)
+        self.assertEqual(status, 0, err)
+        [reading] = [json.loads(line) for line in out.splitlines() if line.startswith("{")]
+        return reading
+
+
+def acknowledged_files(manifest):
+    """What the handset's replies said was whole, by the files' names, in run order."""
+    written = ["partition.mbn"] if manifest["partition"] and manifest["partition"]["accepted"] else []
+    return written + [file for name, file in RUN_ORDER if manifest["images"].get(name, {}).get("closed")]
 
 
 def patched_package(packed, folder, changes):

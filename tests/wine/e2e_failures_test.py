@@ -28,6 +28,10 @@ class Refusals(EndToEndCase):
         missing = "NO FLASH.bin NO cefs "
         self.assertEqual(self.boxes.wait_for(2, 10), [("Warning", missing), ("Error", missing)])
         self.assert_golden("e2e_missing_images.txt")
+        reading = self.explain()
+        self.assertEqual((reading["outcome"], reading["failure"], reading["step"], reading["holds"], reading["written"]),
+                         ("failed", missing, "checks", "nothing-written", []))
+        self.assertIn("Running again is the wrong advice", reading["advice"])
         self.handset.stop(wait=0)
         self.assertTrue(nothing_received(self.handset.manifest()))
         self.assertEqual(self.restarts(), {})

@@ -6,7 +6,7 @@ window closed while the watch thread still waits for the download port."""
 import os
 import time
 
-from e2e_case import GOLDEN, EndToEndCase, masked, repacked
+from e2e_case import GOLDEN, EndToEndCase, acknowledged_files, masked, repacked
 
 CHUNK = 798720
 # Stream writes before AMSS at this image scale: QCSBL header, QCSBL and OEMSBL, one each;
@@ -24,6 +24,9 @@ class LostHandset(EndToEndCase):
         self.assertTrue(trace.endswith("Can't Connected Port.\n"), trace[-200:])
         self.assertEqual(trace.count("Open port "), 301)
         self.assert_golden("e2e_port_never_opens.txt")
+        reading = self.explain()
+        self.assertEqual((reading["failure"], reading["step"], reading["holds"]),
+                         ("Can't Connected Port.", "port", "nothing-written"))
         self.assertEqual(self.restarts(), {})
 
     def test_handset_vanishing_in_the_middle_of_amss_ends_with_send_amss(self):
@@ -39,6 +42,11 @@ class LostHandset(EndToEndCase):
         self.assertEqual(sorted(manifest["images"]), ["amss", "amss_header", "oemsbl", "oemsbl_header", "qcsbl",
                                                       "qcsbl_header"])
         self.assertEqual(manifest["images"]["amss"]["bytes"], CHUNK)  # the first chunk only
+        reading = self.explain()
+        self.assertEqual((reading["failure"], reading["step"], reading["holds"], reading["unplug"]),
+                         ("Can't Send AMSS", "amss-write", "partly-written", "keep-powered"))
+        self.assertEqual(reading["written"], acknowledged_files(manifest))
+        self.assertEqual(reading["written"][-1], "amsshd.mbn")  # sent with the AMSS open
         self.assertEqual(self.restarts(), {})
 
     def test_run_interrupted_in_flash_bin_then_a_second_run_completes(self):
@@ -57,6 +65,9 @@ class LostHandset(EndToEndCase):
         self.assertLess(took, 10)
         self.assertEqual(self.programs_left(), [])
         interrupted = self.trace()
+        reading = self.explain()
+        self.assertEqual((reading["outcome"], reading["failure"]), ("incomplete", None))
+        self.assertIn(reading["step"], ("flash-bin-write", "flash-bin-close"))
         with open(os.path.join(GOLDEN, "e2e_xp_every_image.txt"), encoding="latin-1", newline="") as golden:
             self.assertTrue(golden.read().startswith(masked(interrupted)), interrupted[-300:])
         self.assertTrue(interrupted.endswith(("\n", "\r")), interrupted[-100:])

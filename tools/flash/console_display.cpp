@@ -175,7 +175,7 @@ void ConsoleDisplay::CloseLine() {
     std::fflush(out_);
 }
 
-void ConsoleDisplay::ShowOutcome(const char* outcome, const std::string& lastLine) {
+void ConsoleDisplay::ShowOutcome(const char* outcome, const std::string& lastLine, const std::string& advice) {
     if (format_ != ProgressFormat::kJson) return;
     ScopedThreadLock hold(lock_);
     if (outcomeShown_) return;  // the first word stands
@@ -183,6 +183,7 @@ void ConsoleDisplay::ShowOutcome(const char* outcome, const std::string& lastLin
     ProgressEvent event = Snapshot(MonotonicMs());
     event.outcome = outcome;
     event.lastLine = lastLine;
+    event.advice = advice;
     WriteEvent(event);
 }
 

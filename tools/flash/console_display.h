@@ -36,7 +36,7 @@ public:
     // Ends a line left open on a terminal, so that what comes next starts a line of its own.
     void CloseLine();
     // The run's last event in JSON, once (nothing in text, where the caller says it in words).
-    void ShowOutcome(const char* outcome, const std::string& lastLine);
+    void ShowOutcome(const char* outcome, const std::string& lastLine, const std::string& advice = {});
 
     // True once the run reached its end with the reset acknowledged.
     bool Finished() const { return finished_.load() != 0; }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,8 @@
 #include "session/trace_log.h"
 #include "tools/flash/console_display.h"
 #include "tools/flash/console_port_search.h"
+#include "tools/flash/explain_command.h"
+#include "tools/flash/failures_document.h"
 #include "tools/flash/progress_event.h"
 #include "tools/flash/run_folders.h"
 #include "tools/flash/several_handsets.h"
@@ -47,6 +50,9 @@ const char kCommonOptions[] =
     "  --progress json  one JSON object per line on stdout instead of the progress display\n"
     "  --runs DIR       with several ports: where the handsets' run folders go (default: runs)\n"
     "  --version        print the program's version and end\n"
+    "After a failed run the step it ended at and what to do are printed on stderr, before the\n"
+    "failure text. Also: veltrane-flash explain TRACE... [--json] reads traces back;\n"
+    "veltrane-flash failures prints the table of every way a run can end.\n"
     "With one port the run's record is written to trace.txt in the current directory. With\n"
     "several, each handset is flashed at once by a process of its own in DIR/NAME (NAME: the\n"
     "port's last path component), where its trace.txt lies; the exit status is 0 only when\n"
@@ -120,9 +126,33 @@ int SearchDownloadPortOnConsole(ConsoleDisplay&) { return 0; }
 
 // A failed step ends the process from the run's thread: the JSON reader still hears how.
 ConsoleDisplay* runDisplay = nullptr;
+std::string adviceGiven;
+bool adviceShown = false;
+
+// Once per run, on stderr, before the failure text (which stays the last thing said): where
+// the run ended and what to do. A text that is never traced speaks for itself (a trace.txt
+// left there may be an earlier run's); else the trace, else the text shown.
+void ShowAdvice(const std::optional<std::string>& shownText) {
+    if (adviceShown) return;
+    adviceShown = true;
+    TraceReading shown;
+    const bool known = shownText && ReadShownText(*shownText, shown);
+    TraceReading reading;
+    std::string error;
+    const bool traced = !(known && !shown.ending->inTrace) && ExplainTraceFile(kTraceFileName, reading, error);
+    if (!(traced && reading.outcome == std::string(kTraceFailed))) {
+        if (known) reading = shown;
+        else if (!traced) return;
+    }
+    std::fflush(stdout);
+    std::fprintf(stderr, "\n%s", AdviceLines(reading).c_str());
+    adviceGiven = reading.advice;
+}
 
 void ShowFailureAtExit() {
-    if (runDisplay) runDisplay->ShowOutcome(kOutcomeFailed, LastLineOf(ReadWholeText(kTraceFileName)));
+    if (!runDisplay) return;
+    ShowAdvice(std::nullopt);
+    runDisplay->ShowOutcome(kOutcomeFailed, LastLineOf(ReadWholeText(kTraceFileName)), adviceGiven);
 }
 
 }  // namespace
@@ -131,6 +161,12 @@ int RunFlasher(int argc, char** argv) {
 #ifdef _WIN32
     StartWithSafeDllSearch();
 #endif
+    if (argc >= 2 && argv[1] == std::string("explain"))
+        return RunExplain(std::vector<std::string>(argv + 2, argv + argc), stdout, stderr);
+    if (argc == 2 && argv[1] == std::string("failures")) {
+        std::fputs(FailuresDocument().c_str(), stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
     std::string package;
     std::string settings = kRunSettingsFile;
     std::vector<std::string> ports;
@@ -193,6 +229,7 @@ int RunFlasher(int argc, char** argv) {
     mainWindow = &display;
     // Boxes become lines on stderr: the failure text is the last thing the run says.
     SetMessageBoxHandler([](const char* text, const char* caption, void*) {
+        if (caption && caption == std::string("Error")) ShowAdvice(text);
         std::fflush(stdout);
         std::fprintf(stderr, "\n%s: %s\n", caption ? caption : "veltrane-flash", text);
     });
@@ -217,7 +254,8 @@ int RunFlasher(int argc, char** argv) {
     if (!display.Finished()) {
         // Without a trace the program file check failed: it put its text into the status line.
         const std::string status = display.GetControlText(kControlStatusText);
-        display.ShowOutcome(kOutcomeFailed, lastLine.empty() ? LastLineOf(status) : lastLine);
+        ShowAdvice(LastLineOf(status));
+        display.ShowOutcome(kOutcomeFailed, lastLine.empty() ? LastLineOf(status) : lastLine, adviceGiven);
         std::fprintf(stderr, "veltrane-flash: %s\n", status.c_str());
         runDisplay = nullptr;
         return 1;

@@ -17,6 +17,7 @@ std::string* TextField(ProgressEvent& event, const std::string& name) {
     if (name == "image") return &event.image;
     if (name == "outcome") return &event.outcome;
     if (name == "last_line") return &event.lastLine;
+    if (name == "advice") return &event.advice;
     return nullptr;
 }
 
@@ -41,6 +42,7 @@ std::string FormatProgressEvent(const ProgressEvent& event) {
     if (event.Ended()) {
         line["outcome"] = event.outcome;
         line["last_line"] = TraceLineText(event.lastLine);
+        if (!event.advice.empty()) line["advice"] = event.advice;
     }
     // ASCII only (ensure_ascii); a name that is not UTF-8 shows U+FFFD where it is not.
     return line.dump(-1, ' ', true, Json::error_handler_t::replace);

@@ -18,6 +18,7 @@ struct ProgressEvent {
     double elapsed = 0;    // seconds since the run began
     std::string outcome;   // last event only: kOutcome*
     std::string lastLine;  // last event only: the trace's last line (or why there is no trace)
+    std::string advice;    // last event of a failed run: what to do, from the table of run endings
 
     bool Ended() const { return !outcome.empty(); }
 };

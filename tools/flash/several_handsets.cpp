@@ -3,6 +3,7 @@
 #include "session/clock.h"
 #include "session/trace_log.h"
 #include "tools/flash/child_processes.h"
+#include "tools/flash/explain_command.h"
 #include "tools/flash/handset_table.h"
 #include "tools/flash/progress_event.h"
 #include "tools/flash/run_folders.h"
@@ -21,7 +22,19 @@ ProgressEvent EndWithoutWord(const ProgressEvent& last, const std::string& folde
     event.lastLine = LastLineOf(ReadWholeText(folder + "/" + kTraceFileName));
     if (event.lastLine.empty()) event.lastLine = LastLineOf(ReadWholeText(folder + "/" + kChildErrorsFile));
     if (event.lastLine.empty()) event.lastLine = "ended with status " + std::to_string(status) + " and no trace";
+    TraceReading reading;
+    std::string error;
+    if (ExplainTraceFile(folder + "/" + kTraceFileName, reading, error)) event.advice = reading.advice;
     return event;
+}
+
+// After the summary, on stderr: what to do with each handset that was not flashed.
+void PrintAdvice(const HandsetTable& table, const std::vector<std::string>& names, std::FILE* err) {
+    for (size_t row = 0; row < names.size(); ++row) {
+        const ProgressEvent& event = table.Event(row);
+        if (event.outcome == kOutcomeOk || event.advice.empty()) continue;
+        std::fprintf(err, "%s: what to do: %s\n", names[row].c_str(), event.advice.c_str());
+    }
 }
 
 // A child runs in its own folder: a relative POSIX path must still name the same device.
@@ -113,11 +126,19 @@ int FlashSeveralHandsets(const SeveralHandsetsRun& run, std::FILE* out, std::FIL
         if (table.Ended(row)) continue;
         ProgressEvent lingering = table.Event(row);
         lingering.outcome = kOutcomeInterrupted;
-        lingering.lastLine = children.IsRunning(child) ? "still running: it did not end when asked to"
-                                                       : EndWithoutWord(lingering, folders[row], 1).lastLine;
+        if (children.IsRunning(child)) {
+            lingering.lastLine = "still running: it did not end when asked to";
+            TraceReading reading;
+            if (ReadShownText(lingering.lastLine, reading)) lingering.advice = reading.advice;
+        } else {
+            const ProgressEvent ended = EndWithoutWord(lingering, folders[row], 1);
+            lingering.lastLine = ended.lastLine;
+            lingering.advice = ended.advice;
+        }
         show(row, lingering);
     }
     table.Draw(MonotonicMs(), true);
     if (!json) table.PrintSummary();
+    PrintAdvice(table, names, err);
     return table.AllSucceeded() ? 0 : 1;
 }

@@ -1,0 +1,71 @@
+#include "tools/flash/failures_document.h"
+
+#include "session/run_endings.h"
+
+namespace {
+
+// A text as the source writes it: line ends shown as \n, inside code marks.
+std::string Shown(const std::string& text) {
+    std::string shown;
+    for (char c : text) shown += c == '\n' ? std::string("\\n") : std::string(1, c);
+    return "`\"" + shown + "\"`";
+}
+
+const HandsetHolds kAllHolds[] = {HandsetHolds::kUntouched,     HandsetHolds::kWindowsMobile,
+                                  HandsetHolds::kNothingWritten, HandsetHolds::kUnknown,
+                                  HandsetHolds::kPartlyWritten,  HandsetHolds::kEverythingWritten};
+const Unplugging kAllUnplugging[] = {Unplugging::kSafe, Unplugging::kKeepPowered, Unplugging::kWhenEnded};
+
+}  // namespace
+
+std::string FailuresDocument() {
+    std::string text =
+        "# When a run fails\n"
+        "\n"
+        "<!-- Generated from the program's table of run endings by `make failures-doc`\n"
+        "     (`veltrane-flash failures`); a test fails when this file and the table differ. -->\n"
+        "\n"
+        "Every way a run of Veltrane.exe or veltrane-flash can end, step by step in run order: the\n"
+        "text it ends with (the programs' own, byte for byte; `%s` stands for any text, `%d` and\n"
+        "`%x` for a number), where it shows, what the handset holds at that moment, whether it may\n"
+        "be unplugged and what to do. One text can end two steps (FLASH.bin's open and close both\n"
+        "end \"Can't Open Flash.bin\"): `veltrane-flash explain TRACE` tells them apart by the\n"
+        "step's heading lines in the trace.\n"
+        "\n"
+        "Steps that replace a boot loader or the partition table (partition table, QCSBL header,\n"
+        "QCSBL, OEMSBL, AMSS, APPSBOOT: the boot chain is only whole again once APPSBOOT is\n"
+        "closed) can leave a handset that does not start when the connection is lost during them.\n"
+        "\n"
+        "## What the handset holds\n"
+        "\n"
+        "| Word | Meaning |\n"
+        "|---|---|\n";
+    for (HandsetHolds holds : kAllHolds)
+        text += std::string("| `") + HoldsWord(holds) + "` | " + HoldsText(holds) + " |\n";
+    text += "\n## Unplugging\n\n| Word | Meaning |\n|---|---|\n";
+    for (Unplugging unplug : kAllUnplugging)
+        text += std::string("| `") + UnpluggingWord(unplug) + "` | " + UnpluggingText(unplug) + " |\n";
+    text += "\n## Steps and their endings\n";
+    for (const RunStep& step : RunSteps()) {
+        text += "\n### " + step.name + " (`" + step.word + "`)\n\n";
+        if (step.traced)
+            text += std::string("A trace that stops here without a failure text: handset `") + HoldsWord(step.holds) +
+                    "`" + (step.replacesBootLoader ? "; this step rewrites a boot loader or the partition table" : "") +
+                    ".\n";
+        else
+            text += "Before the trace: these endings leave no trace.txt of their own (one left by an earlier run "
+                    "is not this run's).\n";
+        for (const RunEnding& ending : RunEndings()) {
+            if (ending.step != step.word) continue;
+            text += "\n- " + Shown(ending.text) + (ending.listed ? " (one of the words the image check lists)" : "") +
+                    (ending.precededBy.empty() ? "" : " after a line " + Shown(ending.precededBy + "...")) + "\n";
+            text += "  - Shown: " + ending.shownAs + (ending.inTrace ? "" : " (not in the trace)") + "; " +
+                    ending.programs + ".\n";
+            text += std::string("  - Holds: `") + HoldsWord(ending.holds) + "`. Unplug: `" +
+                    UnpluggingWord(ending.unplug) + "`.\n";
+            text += "  - What happened: " + ending.meaning + "\n";
+            text += "  - What to do: " + ending.advice + "\n";
+        }
+    }
+    return text;
+}
