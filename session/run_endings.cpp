@@ -26,6 +26,31 @@ constexpr const char* kRunAgainOperatingSystem =
     "but not the new Windows Mobile. Restart it into download mode and run again; try another USB port or "
     "cable if the trace shows time-outs.";
 
+// The words of HandsetHolds and Unplugging, in their order, and what they mean.
+struct Described {
+    const char* word;
+    const char* text;
+};
+constexpr Described kHoldsWords[kHoldsCount] = {
+    {"untouched", "The program did not speak to the handset: it holds what it held before."},
+    {"windows-mobile", "The handset still runs Windows Mobile; nothing on it changed."},
+    {"nothing-written",
+     "The handset is in download mode (its boot loader, or the flash programmer in RAM); nothing was written to "
+     "its flash."},
+    {"unknown", "The trace cannot tell whether the handset took the last request."},
+    {"partly-written",
+     "The handset's flash is partly rewritten: the partition table and the images listed as written are new, the "
+     "image of the failed step is incomplete, the others not written in this run."},
+    {"everything-written", "Every selected image was written and acknowledged."},
+};
+constexpr Described kUnpluggingWords[kUnpluggingCount] = {
+    {"yes", "Yes: nothing is being written."},
+    {"keep-powered",
+     "Yes, once the program has ended, but do not switch the handset off or take its battery out: a boot loader "
+     "or the partition table may be half-written and it may not start again."},
+    {"when-ended", "Only once the program has ended: until then a run may still be writing."},
+};
+
 // What each image step is for the operator, in run order.
 struct TargetWords {
     const char* word;
@@ -347,53 +372,10 @@ const std::vector<RunEnding>& RunEndings() {
 
 const RunEnding* FinishedEnding() { return &RunEndings().back(); }
 
-const char* HoldsWord(HandsetHolds holds) {
-    switch (holds) {
-    case HandsetHolds::kUntouched: return "untouched";
-    case HandsetHolds::kWindowsMobile: return "windows-mobile";
-    case HandsetHolds::kNothingWritten: return "nothing-written";
-    case HandsetHolds::kUnknown: return "unknown";
-    case HandsetHolds::kPartlyWritten: return "partly-written";
-    case HandsetHolds::kEverythingWritten: return "everything-written";
-    }
-    return "unknown";
-}
-
-const char* HoldsText(HandsetHolds holds) {
-    switch (holds) {
-    case HandsetHolds::kUntouched: return "The program did not speak to the handset: it holds what it held before.";
-    case HandsetHolds::kWindowsMobile: return "The handset still runs Windows Mobile; nothing on it changed.";
-    case HandsetHolds::kNothingWritten:
-        return "The handset is in download mode (its boot loader, or the flash programmer in RAM); nothing was "
-               "written to its flash.";
-    case HandsetHolds::kUnknown: return "The trace cannot tell whether the handset took the last request.";
-    case HandsetHolds::kPartlyWritten:
-        return "The handset's flash is partly rewritten: the partition table and the images listed as written "
-               "are new, the image of the failed step is incomplete, the others not written in this run.";
-    case HandsetHolds::kEverythingWritten: return "Every selected image was written and acknowledged.";
-    }
-    return "";
-}
-
-const char* UnpluggingWord(Unplugging unplug) {
-    switch (unplug) {
-    case Unplugging::kSafe: return "yes";
-    case Unplugging::kKeepPowered: return "keep-powered";
-    case Unplugging::kWhenEnded: return "when-ended";
-    }
-    return "when-ended";
-}
-
-const char* UnpluggingText(Unplugging unplug) {
-    switch (unplug) {
-    case Unplugging::kSafe: return "Yes: nothing is being written.";
-    case Unplugging::kKeepPowered:
-        return "Yes, once the program has ended, but do not switch the handset off or take its battery out: a "
-               "boot loader or the partition table may be half-written and it may not start again.";
-    case Unplugging::kWhenEnded: return "Only once the program has ended: until then a run may still be writing.";
-    }
-    return "";
-}
+const char* HoldsWord(HandsetHolds holds) { return kHoldsWords[static_cast<int>(holds)].word; }
+const char* HoldsText(HandsetHolds holds) { return kHoldsWords[static_cast<int>(holds)].text; }
+const char* UnpluggingWord(Unplugging unplug) { return kUnpluggingWords[static_cast<int>(unplug)].word; }
+const char* UnpluggingText(Unplugging unplug) { return kUnpluggingWords[static_cast<int>(unplug)].text; }
 
 bool MatchesEndingText(const std::string& line, const std::string& pattern) {
     std::string wanted = pattern;

@@ -41,12 +41,14 @@ enum class HandsetHolds {
     kPartlyWritten,      // the partition table and the images listed as written, the rest not
     kEverythingWritten,  // every selected image acknowledged as closed
 };
+constexpr int kHoldsCount = 6;
 
 enum class Unplugging {
     kSafe,           // nothing is being written
     kKeepPowered,    // unplug if you must, but do not switch it off: its boot loaders are half-written
     kWhenEnded,      // only once the program has ended: a run may still be writing
 };
+constexpr int kUnpluggingCount = 3;
 
 struct RunEnding {
     std::string step;        // the step's word (RunSteps)

@@ -223,7 +223,7 @@ class WholeRun(unittest.TestCase):
         self.assertEqual(out.count("handset0: images FLASH.bin\n"), 1, out)
         self.assertTrue(out.endswith("Summary:\n  handset0       OK\n  handset1       failed: %s\n"
                                      "  handset2       OK\n" % last_line), out)
-        self.assertRegex(flash.stderr.decode(), r"^handset1: what to do: Do not switch the handset off\. .*\n$")
+        self.assertRegex(flash.stderr.decode(), r"(?m)^handset1: what to do: Do not switch the handset off\. .*$")
 
     def explain(self, *traces):
         """veltrane-flash explain --json over the traces: one reading per trace."""

@@ -11,11 +11,6 @@ std::string Shown(const std::string& text) {
     return "`\"" + shown + "\"`";
 }
 
-const HandsetHolds kAllHolds[] = {HandsetHolds::kUntouched,     HandsetHolds::kWindowsMobile,
-                                  HandsetHolds::kNothingWritten, HandsetHolds::kUnknown,
-                                  HandsetHolds::kPartlyWritten,  HandsetHolds::kEverythingWritten};
-const Unplugging kAllUnplugging[] = {Unplugging::kSafe, Unplugging::kKeepPowered, Unplugging::kWhenEnded};
-
 }  // namespace
 
 std::string FailuresDocument() {
@@ -40,11 +35,15 @@ std::string FailuresDocument() {
         "\n"
         "| Word | Meaning |\n"
         "|---|---|\n";
-    for (HandsetHolds holds : kAllHolds)
+    for (int index = 0; index < kHoldsCount; ++index) {
+        const auto holds = static_cast<HandsetHolds>(index);
         text += std::string("| `") + HoldsWord(holds) + "` | " + HoldsText(holds) + " |\n";
+    }
     text += "\n## Unplugging\n\n| Word | Meaning |\n|---|---|\n";
-    for (Unplugging unplug : kAllUnplugging)
+    for (int index = 0; index < kUnpluggingCount; ++index) {
+        const auto unplug = static_cast<Unplugging>(index);
         text += std::string("| `") + UnpluggingWord(unplug) + "` | " + UnpluggingText(unplug) + " |\n";
+    }
     text += "\n## Steps and their endings\n";
     for (const RunStep& step : RunSteps()) {
         text += "\n### " + step.name + " (`" + step.word + "`)\n\n";

@@ -1,5 +1,6 @@
 #include "tools/flash/trace_reading.h"
 
+#include <algorithm>
 #include <string_view>
 
 #include "package/image_slots.h"
@@ -78,7 +79,10 @@ void ReadLine(std::string_view line, Position& position, TraceReading& reading) 
             acknowledgementAt = line.find(position.step->acknowledgement, from);
         if (acknowledgementAt < nearest) {
             position.acknowledged = true;
-            if (!position.step->written.empty()) reading.written.push_back(position.step->written);
+            const std::string& file = position.step->written;
+            // Once each: a trace of ours names every step once (anything else is no run's order).
+            if (!file.empty() && std::find(reading.written.begin(), reading.written.end(), file) == reading.written.end())
+                reading.written.push_back(file);
             if (!position.step->acknowledged.empty()) reading.acknowledged.push_back(position.step->acknowledged);
             from = acknowledgementAt + position.step->acknowledgement.size();
             continue;
@@ -176,6 +180,7 @@ bool ReadTrace(const std::string& bytes, TraceReading& reading, std::string& err
     const std::string last = LastLineOf(bytes);
     if (last == kFinishText) {
         reading.outcome = kTraceOk;
+        reading.ending = FinishedEnding();
         reading.step = FindRunStep(kStepFinished);
     } else if (const RunEnding* ending = FindEnding(last, position)) {
         reading.outcome = kTraceFailed;
@@ -183,11 +188,10 @@ bool ReadTrace(const std::string& bytes, TraceReading& reading, std::string& err
         reading.ending = ending;
         reading.step = FindRunStep(ending->step);
     }
-    if (reading.ending || reading.outcome == kTraceOk) {
-        const RunEnding& row = reading.ending ? *reading.ending : *FinishedEnding();
-        reading.holds = row.holds;
-        reading.unplug = row.unplug;
-        reading.advice = row.advice;
+    if (reading.ending) {
+        reading.holds = reading.ending->holds;
+        reading.unplug = reading.ending->unplug;
+        reading.advice = reading.ending->advice;
         return true;
     }
     reading.step = FindRunStep(position.step->word);

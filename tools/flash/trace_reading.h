@@ -16,7 +16,7 @@ struct TraceReading {
     const char* outcome = kTraceIncomplete;
     std::string failure;                  // the failure text as traced; empty when none
     const RunStep* step = nullptr;        // where the run ended
-    const RunEnding* ending = nullptr;    // the table's row; nullptr for an incomplete trace
+    const RunEnding* ending = nullptr;    // the table's row ("Finish" for a good run); nullptr for an incomplete trace
     HandsetHolds holds = HandsetHolds::kUnknown;
     Unplugging unplug = Unplugging::kWhenEnded;
     // What the handset acknowledged as whole, in run order, by the names `veltrane-pack
