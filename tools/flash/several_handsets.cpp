@@ -93,6 +93,8 @@ int FlashSeveralHandsets(const SeveralHandsetsRun& run, std::FILE* out, std::FIL
         ProgressEvent failed = table.Event(row);
         failed.outcome = kOutcomeFailed;
         failed.lastLine = error;
+        TraceReading reading;
+        if (ReadShownText(error, reading)) failed.advice = reading.advice;
         show(row, failed);
     }
 
