@@ -1,5 +1,6 @@
 #include "tools/flash/explain_command.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -55,7 +56,7 @@ std::string EndingKey(const TraceReading& reading) {
     const std::string step = reading.step ? reading.step->word : "?";
     if (reading.outcome == std::string(kTraceOk)) return "Finish";
     if (reading.outcome == std::string(kTraceIncomplete)) return "(the trace stops during " + step + ")";
-    return reading.failure + " (" + step + ")";
+    return "\"" + reading.failure + "\" (" + step + ")";
 }
 
 }  // namespace
@@ -160,6 +161,9 @@ int RunExplain(const std::vector<std::string>& arguments, std::FILE* out, std::F
         ++count;
         example = &reading;
     }
+    // The most frequent ending first; ties in the order the traces were named.
+    std::stable_sort(order.begin(), order.end(),
+                     [&](const std::string& a, const std::string& b) { return endings[a].first > endings[b].first; });
     std::fprintf(out, "\nEndings:\n");
     for (const std::string& key : order) {
         const auto& [count, example] = endings[key];
