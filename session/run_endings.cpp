@@ -52,19 +52,26 @@ constexpr Described kUnpluggingWords[kUnpluggingCount] = {
 };
 
 // What each image step is for the operator, in run order.
+// `bootLoader`: the step comes while the boot chain may be half new, from the first boot
+// loader to APPSBOOT's close (AMSS goes between OEMSBL and APPSBOOT).
 struct TargetWords {
     const char* word;
     const char* name;
     bool bootLoader;
+    const char* note;  // said of the handset after a failure at the step
 };
+constexpr const char* kReplacesBootLoader =
+    " This step replaces a boot loader: the handset may not start until a run completes.";
 constexpr TargetWords kTargetWords[] = {
-    {"qcsbl-header", "the QCSBL header (Qualcomm secondary boot loader)", true},
-    {"qcsbl", "QCSBL (Qualcomm secondary boot loader)", true},
-    {"oemsbl", "OEMSBL (OEM secondary boot loader, its header sent with the open)", true},
-    {"amss", "AMSS (the modem firmware, its header sent with the open)", true},
-    {"appsboot", "APPSBOOT (the application boot loader, its header sent with the open)", true},
-    {"flash-bin", "FLASH.bin (Windows Mobile)", false},
-    {"cefs", "CEFS (the modem's file system)", false},
+    {"qcsbl-header", "the QCSBL header (Qualcomm secondary boot loader)", true, kReplacesBootLoader},
+    {"qcsbl", "QCSBL (Qualcomm secondary boot loader)", true, kReplacesBootLoader},
+    {"oemsbl", "OEMSBL (OEM secondary boot loader, its header sent with the open)", true, kReplacesBootLoader},
+    {"amss", "AMSS (the modem firmware, its header sent with the open)", true,
+     " AMSS goes between OEMSBL and APPSBOOT: until APPSBOOT is written too, new boot loaders may stand beside an "
+     "old one, and the handset may not start until a run completes."},
+    {"appsboot", "APPSBOOT (the application boot loader, its header sent with the open)", true, kReplacesBootLoader},
+    {"flash-bin", "FLASH.bin (Windows Mobile)", false, " The boot loaders were complete before this step."},
+    {"cefs", "CEFS (the modem's file system)", false, " The boot loaders were complete before this step."},
 };
 
 std::vector<RunStep> BuildSteps() {
@@ -120,10 +127,7 @@ RunEnding Row(const char* step, std::string text, const char* shownAs, const cha
 void AddImageRows(std::vector<RunEnding>& rows, const ImageTargetInfo& info, const TargetWords& target) {
     const std::string word = target.word;
     const Unplugging unplug = target.bootLoader ? Unplugging::kKeepPowered : Unplugging::kSafe;
-    const std::string bootLoaderNote =
-        target.bootLoader ? std::string(" This step replaces a boot loader: the handset may not start until a run "
-                                        "completes.")
-                          : std::string(" The boot loaders were complete before this step.");
+    const std::string bootLoaderNote = target.note;
     const char* again = target.bootLoader ? kRunAgainAtOnce : kRunAgainOperatingSystem;
     const std::string image = target.name;
     rows.push_back(Row("", info.openFailure, kTraceAndError, kBoth, true, HandsetHolds::kPartlyWritten, unplug,

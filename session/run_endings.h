@@ -73,8 +73,8 @@ struct RunStep {
     std::string name;        // as an operator reads it
     HandsetHolds holds;      // what the handset holds when a trace stops during the step
     Unplugging unplug;
-    // Steps that rewrite a boot loader or the partition table: a lost connection during
-    // them may leave a handset that does not start.
+    // From the partition table to APPSBOOT's close, while the boot chain may be half new: a
+    // lost connection there may leave a handset that does not start.
     bool replacesBootLoader;
     bool traced = true;      // the step comes after the trace was opened
 };

@@ -27,9 +27,10 @@ std::string FailuresDocument() {
         "end \"Can't Open Flash.bin\"): `veltrane-flash explain TRACE` tells them apart by the\n"
         "step's heading lines in the trace.\n"
         "\n"
-        "Steps that replace a boot loader or the partition table (partition table, QCSBL header,\n"
-        "QCSBL, OEMSBL, AMSS, APPSBOOT: the boot chain is only whole again once APPSBOOT is\n"
-        "closed) can leave a handset that does not start when the connection is lost during them.\n"
+        "The partition table, the QCSBL header, QCSBL, OEMSBL and APPSBOOT replace the handset's\n"
+        "boot loaders; AMSS goes between OEMSBL and APPSBOOT, so the boot chain is whole again only\n"
+        "once APPSBOOT is closed. A connection lost anywhere from the partition table to that\n"
+        "close can leave a handset that does not start.\n"
         "\n"
         "## What the handset holds\n"
         "\n"
@@ -49,7 +50,7 @@ std::string FailuresDocument() {
         text += "\n### " + step.name + " (`" + step.word + "`)\n\n";
         if (step.traced)
             text += std::string("A trace that stops here without a failure text: handset `") + HoldsWord(step.holds) +
-                    "`" + (step.replacesBootLoader ? "; this step rewrites a boot loader or the partition table" : "") +
+                    "`" + (step.replacesBootLoader ? "; the boot chain may be half new here" : "") +
                     ".\n";
         else
             text += "Before the trace: these endings leave no trace.txt of their own (one left by an earlier run "
