@@ -108,10 +108,10 @@ std::vector<RunStep> BuildSteps() {
     return steps;
 }
 
-RunEnding Row(const char* step, std::string text, const char* shownAs, const char* programs, bool inTrace,
+RunEnding Row(std::string step, std::string text, const char* shownAs, const char* programs, bool inTrace,
               HandsetHolds holds, Unplugging unplug, std::string meaning, std::string advice) {
     RunEnding row;
-    row.step = step;
+    row.step = std::move(step);
     row.text = std::move(text);
     row.shownAs = shownAs;
     row.programs = programs;
@@ -123,30 +123,29 @@ RunEnding Row(const char* step, std::string text, const char* shownAs, const cha
     return row;
 }
 
-// The rows of one image step: its open, write and close failures.
+// The rows of one image: its open, write and close failures, each at its own step.
 void AddImageRows(std::vector<RunEnding>& rows, const ImageTargetInfo& info, const TargetWords& target) {
-    const std::string word = target.word;
     const Unplugging unplug = target.bootLoader ? Unplugging::kKeepPowered : Unplugging::kSafe;
-    const std::string bootLoaderNote = target.note;
     const char* again = target.bootLoader ? kRunAgainAtOnce : kRunAgainOperatingSystem;
     const std::string image = target.name;
-    rows.push_back(Row("", info.openFailure, kTraceAndError, kBoth, true, HandsetHolds::kPartlyWritten, unplug,
-                       "The handset refused the open of " + image +
-                           " or did not answer it; nothing of it was written." + bootLoaderNote,
-                       again));
-    rows.back().step = word + kOpenSuffix;
-    rows.push_back(Row("", info.writeFailure, kTraceAndError, kBoth, true, HandsetHolds::kPartlyWritten, unplug,
-                       "A chunk of " + image +
-                           " was not acknowledged (time-outs, replies spoilt, or the handset gone): the image is "
-                           "incomplete." + bootLoaderNote,
-                       again));
-    rows.back().step = word + kWriteSuffix;
-    rows.push_back(Row("", info.closeFailure, kTraceAndError, kBoth, true, HandsetHolds::kPartlyWritten, unplug,
-                       "Every chunk of " + image +
-                           " was acknowledged but its close was not: the trace cannot tell whether the handset "
-                           "took the image as whole, so it is not listed as written." + bootLoaderNote,
-                       again));
-    rows.back().step = word + kCloseSuffix;
+    const struct {
+        const char* suffix;
+        const char* text;
+        std::string meaning;
+    } steps[] = {
+        {kOpenSuffix, info.openFailure,
+         "The handset refused the open of " + image + " or did not answer it; nothing of it was written."},
+        {kWriteSuffix, info.writeFailure,
+         "A chunk of " + image +
+             " was not acknowledged (time-outs, replies spoilt, or the handset gone): the image is incomplete."},
+        {kCloseSuffix, info.closeFailure,
+         "Every chunk of " + image +
+             " was acknowledged but its close was not: the trace cannot tell whether the handset took the image "
+             "as whole, so it is not listed as written."},
+    };
+    for (const auto& step : steps)
+        rows.push_back(Row(target.word + std::string(step.suffix), step.text, kTraceAndError, kBoth, true,
+                           HandsetHolds::kPartlyWritten, unplug, step.meaning + target.note, again));
 }
 
 std::vector<RunEnding> BuildEndings() {
