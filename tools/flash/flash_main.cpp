@@ -139,11 +139,11 @@ void ShowAdvice(const std::optional<std::string>& shownText) {
     const bool known = shownText && ReadShownText(*shownText, shown);
     TraceReading reading;
     std::string error;
-    const bool traced = !(known && !shown.ending->inTrace) && ExplainTraceFile(kTraceFileName, reading, error);
-    if (!(traced && reading.outcome == std::string(kTraceFailed))) {
-        if (known) reading = shown;
-        else if (!traced) return;
-    }
+    if (known && !shown.ending->inTrace) reading = shown;
+    else if (!ExplainTraceFile(kTraceFileName, reading, error)) {
+        if (!known) return;
+        reading = shown;
+    } else if (reading.outcome != std::string(kTraceFailed) && known) reading = shown;
     std::fflush(stdout);
     std::fprintf(stderr, "\n%s", AdviceLines(reading).c_str());
     adviceGiven = reading.advice;

@@ -136,6 +136,17 @@ const RunEnding* FindEnding(const std::string& text, const Position& position) {
     return nullptr;
 }
 
+// The reading of a run that ended with the row's text (`failure` empty for a good end).
+void EndedWith(const RunEnding& ending, const std::string& failure, TraceReading& reading) {
+    reading.outcome = failure.empty() ? kTraceOk : kTraceFailed;
+    reading.failure = failure;
+    reading.ending = &ending;
+    reading.step = FindRunStep(ending.step);
+    reading.holds = ending.holds;
+    reading.unplug = ending.unplug;
+    reading.advice = ending.advice;
+}
+
 std::string IncompleteAdvice(const RunStep& step) {
     return std::string("The trace stops during ") + step.name +
            " without a failure text: the program was ended from outside (closed, killed, a crash, the "
@@ -151,13 +162,7 @@ bool ReadShownText(const std::string& text, TraceReading& reading) {
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
     for (const RunEnding& ending : RunEndings()) {
         if (!MatchesEndingText(line, ending.text)) continue;
-        reading.outcome = kTraceFailed;
-        reading.failure = line;
-        reading.ending = &ending;
-        reading.step = FindRunStep(ending.step);
-        reading.holds = ending.holds;
-        reading.unplug = ending.unplug;
-        reading.advice = ending.advice;
+        EndedWith(ending, line, reading);
         return true;
     }
     return false;
@@ -179,19 +184,11 @@ bool ReadTrace(const std::string& bytes, TraceReading& reading, std::string& err
 
     const std::string last = LastLineOf(bytes);
     if (last == kFinishText) {
-        reading.outcome = kTraceOk;
-        reading.ending = FinishedEnding();
-        reading.step = FindRunStep(kStepFinished);
-    } else if (const RunEnding* ending = FindEnding(last, position)) {
-        reading.outcome = kTraceFailed;
-        reading.failure = last;
-        reading.ending = ending;
-        reading.step = FindRunStep(ending->step);
+        EndedWith(*FinishedEnding(), {}, reading);
+        return true;
     }
-    if (reading.ending) {
-        reading.holds = reading.ending->holds;
-        reading.unplug = reading.ending->unplug;
-        reading.advice = reading.ending->advice;
+    if (const RunEnding* ending = FindEnding(last, position)) {
+        EndedWith(*ending, last, reading);
         return true;
     }
     reading.step = FindRunStep(position.step->word);
